@@ -1,0 +1,21 @@
+#pragma once
+// The one fatal path of the program: every subsystem ends a run through these.
+// Each writes the message (for the two-argument forms a blank and the
+// argument) and an end of line to standard error, flushes standard output
+// first so the two streams interleave sensibly, and exits with status 1.
+
+[[noreturn]] void error(const char* message);
+[[noreturn]] void error(const char* message, const char* text);
+[[noreturn]] void error(const char* message, long long number);
+[[noreturn]] inline void error(const char* message, int number) {
+  error(message, static_cast<long long>(number));
+}
+[[noreturn]] inline void error(const char* message, unsigned number) {
+  error(message, static_cast<long long>(number));
+}
+[[noreturn]] inline void error(const char* message, long number) {
+  error(message, static_cast<long long>(number));
+}
+
+// Ends the run with status 1 after the caller has written its own message.
+[[noreturn]] void fatal_exit();
