@@ -1,0 +1,127 @@
+// Position-set hot paths in a domain of 1e7 (a 10-megabase input): walking a
+// set, storing it in its preferred representation, and registering it.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+#include "sets/set_registry.h"
+#include "sets/sets.h"
+
+namespace {
+
+constexpr int kDomain = 10000000;
+
+// About n random positions of the domain, sorted, in the list form that the
+// search builds in its own buffers.
+std::vector<int> random_list(int n, unsigned seed) {
+  std::vector<int> list{0};
+  if (n >= kDomain) {
+    for (int x = 0; x < kDomain; ++x) list.push_back(x);
+  } else {
+    std::mt19937 rng(seed);
+    std::bernoulli_distribution take(static_cast<double>(n) / kDomain);
+    for (int x = 0; x < kDomain; ++x) {
+      if (take(rng)) list.push_back(x);
+    }
+  }
+  list[0] = static_cast<int>(list.size()) - 1;
+  return list;
+}
+
+const Sets& domain_sets() {
+  static const Sets sets(kDomain);
+  return sets;
+}
+
+void walk(benchmark::State& state, bool as_bits) {
+  const Sets& sets = domain_sets();
+  const std::vector<int> list = random_list(static_cast<int>(state.range(0)), 1);
+  int* bits = sets.Make_BA_from_L(list.data());
+  const int* set = as_bits ? bits : list.data();
+  for (auto _ : state) {
+    long long sum = 0;
+    int cursor = -1;
+    for (int x = sets.next(set, cursor); x >= 0; x = sets.next(set, cursor)) sum += x;
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * list[0]);
+  Sets::del_set(bits);
+}
+
+void BM_WalkList(benchmark::State& state) { walk(state, false); }
+void BM_WalkBitArray(benchmark::State& state) { walk(state, true); }
+
+// min_copy of a search-built list: a plain copy below D/32 elements, a
+// conversion to a bit array from there on.
+void BM_MinCopyFromList(benchmark::State& state) {
+  const Sets& sets = domain_sets();
+  const std::vector<int> list = random_list(static_cast<int>(state.range(0)), 2);
+  for (auto _ : state) {
+    int* copy = sets.min_copy(list.data());
+    benchmark::DoNotOptimize(copy);
+    Sets::del_set(copy);
+  }
+  state.SetItemsProcessed(state.iterations() * list[0]);
+}
+
+// min_copy of a bit array: a conversion to a list below D/32 elements.
+void BM_MinCopyFromBitArray(benchmark::State& state) {
+  const Sets& sets = domain_sets();
+  const std::vector<int> list = random_list(static_cast<int>(state.range(0)), 3);
+  int* bits = sets.Make_BA_from_L(list.data());
+  for (auto _ : state) {
+    int* copy = sets.min_copy(bits);
+    benchmark::DoNotOptimize(copy);
+    Sets::del_set(copy);
+  }
+  state.SetItemsProcessed(state.iterations() * list[0]);
+  Sets::del_set(bits);
+}
+
+// One registry per benchmark, alive to the end of the process like the
+// search's; its construction line goes into the benchmark output.
+Set_of_Sets* new_registry() { return new Set_of_Sets(kDomain, 10); }
+
+// Insert_Set of a set already registered among 15 others of its size: the
+// duplicate lookup of the search (copy, compare down the tree, free).
+void BM_InsertSetExisting(benchmark::State& state) {
+  static Set_of_Sets* registry = new_registry();
+  std::vector<int> list = random_list(static_cast<int>(state.range(0)), 4);
+  const int n = list[0];
+  registry->Delete_all_sets_from_slot(1);
+  for (int k = 0; k < 16; ++k) {
+    list[static_cast<std::size_t>(n)] = kDomain - 1 - k;  // same size, other last element
+    registry->Insert_Set(list.data(), 1);
+  }
+  list[static_cast<std::size_t>(n)] = kDomain - 1 - 7;
+  for (auto _ : state) benchmark::DoNotOptimize(registry->Insert_Set(list.data(), 1));
+  state.SetItemsProcessed(state.iterations() * n);
+}
+
+// Insert_Set of a new set into an empty slot, then dropping the slot.
+void BM_InsertSetNew(benchmark::State& state) {
+  static Set_of_Sets* registry = new_registry();
+  const std::vector<int> list = random_list(static_cast<int>(state.range(0)), 5);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(registry->Insert_Set(list.data(), 2));
+    registry->Delete_all_sets_from_slot(2);
+  }
+  state.SetItemsProcessed(state.iterations() * list[0]);
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+  for (int n : {1000, 10000, 100000, 1000000, 10000000}) b->Arg(n);
+  b->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_WalkList)->Apply(sizes);
+BENCHMARK(BM_WalkBitArray)->Apply(sizes);
+BENCHMARK(BM_MinCopyFromList)->Apply(sizes);
+BENCHMARK(BM_MinCopyFromBitArray)->Apply(sizes);
+BENCHMARK(BM_InsertSetExisting)->Apply(sizes);
+BENCHMARK(BM_InsertSetNew)->Apply(sizes);
+
+}  // namespace
+
+BENCHMARK_MAIN();

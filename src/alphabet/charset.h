@@ -1,0 +1,85 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The character set of a run: the alphabet with its one-byte codes, the STOP
+// characters, the character groups and the per-code tables the search looks
+// up by direct indexing.
+//
+// Codes: 0 is the separator, 1..alphabet_size the alphabet characters in the
+// order of the alphabet token, then the groups in file order up to
+// total_codes (the automatic "." group last), and 128 + x a flexible gap
+// followed by code x. Bit 7 marks gaps, and parts of the search read codes and
+// row counts as signed bytes, so a file needing more than kMaxCodes codes is
+// refused when read.
+//
+// The object holds two 64 KB tables: always allocate it on the heap.
+class CHARSET {
+ public:
+  static constexpr int kMaxCodes = 127;
+
+  // Reads the character-set file and builds every derived table; ends the
+  // run with a message for every fault of the file.
+  explicit CHARSET(const char* filename);
+
+  CHARSET(const CHARSET&) = delete;
+  CHARSET& operator=(const CHARSET&) = delete;
+
+  std::string filename;
+  std::string alphabet;
+  std::array<std::string, 256> group_members;
+  std::array<std::string, 256> group_names;
+  std::string coded_alphabet;
+  std::vector<std::string> group_codes;
+  std::array<unsigned char, 256> char_to_code{};
+  std::array<unsigned char, 256> code_to_char{};
+  std::array<float, 256> cost{};  // probabilities while reading, costs after
+  std::array<unsigned char, 256> stop_flag{};
+  int alphabet_size = 0;
+  int nr_groups = 0;
+  int total_codes = 0;
+  int wildcard_code = 0;
+  // Row per code: [0] = count n, [1..n] = codes in increasing order.
+  // members: for a character the groups holding it, for a group its
+  // characters. supersets: for codes 0..alphabet_size a copy of members, for
+  // a group every other group holding all of its characters.
+  unsigned char members[256][256] = {};
+  unsigned char supersets[256][256] = {};
+
+  // Codes a zero-terminated text in place; every byte that is not an
+  // alphabet character is left as it is and reported. Returns non-zero if
+  // any byte was reported.
+  int mapstring(char* text);
+  // The same for n bytes, of which zero bytes stay 0 without a report.
+  int mapstring(char* text, int n);
+
+  // Print a code, a zero-terminated coded text ("<empty>" when empty) or n
+  // codes (zeros as "_") to standard output. A code that is neither a
+  // character, a group nor a valid gap ends the run.
+  void print(char code) const;
+  void print(const char* text) const;
+  void print(const char* text, int n) const;
+
+  // The character-set listing (only when verbose_level > 0).
+  void test() const;
+
+ private:
+  void read_file();
+  void add_group(const char* member_chars, const char* name);
+  void derive_tables();
+  void derive_costs();
+  void print_summary() const;
+  void print_char_or_group(unsigned u) const;
+};
+
+// Byte counts of a raw joined input, one entry per byte value.
+using ByteCounts = std::array<long long, 256>;
+ByteCounts count_bytes(const unsigned char* text, std::size_t n);
+
+// Writes a default character-set file from the byte counts of the joined
+// input of `length` positions (separator included). The file appears under
+// `filename` only once completely written; on any failure the run ends with
+// "Couldn't open file" and the name, and no partial file is left.
+void write_charset_file(const char* filename, const ByteCounts& counts, int length);

@@ -1,0 +1,161 @@
+#include "input/input_string.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "run/error.h"
+#include "run/globals.h"
+
+namespace {
+
+std::unique_ptr<CHARSET> read_charset(const char* name) {
+  try {
+    return std::make_unique<CHARSET>(name);
+  } catch (const std::bad_alloc&) {
+    error("Couldn't allocate memory for the character set of", name);
+  }
+}
+
+template <typename T>
+void allocate(std::vector<T>& table, std::size_t n, const char* what) {
+  try {
+    table.assign(n, T());
+  } catch (const std::bad_alloc&) {
+    error("Couldn't allocate memory for", what);
+  }
+}
+
+}  // namespace
+
+input_string::input_string(char** files, const char* charset_file_arg, int charset_only_arg) {
+  if (charset_file_arg != nullptr) {
+    charset_file_name_ = charset_file_arg;
+    charset_file = charset_file_name_.c_str();
+  }
+  charset_only = charset_only_arg;
+  classes = std::make_unique<input_classes>();
+  if (files == nullptr || files[1] == nullptr) error("No input files?\n");
+
+  if (verbose_level > 1) {
+    if (charset_file == nullptr) std::fputs("# No character class file yet.\n", stdout);
+    std::fputs("# Start reading input file\n", stdout);
+  }
+  read_examples(files);
+
+  if (verbose_level > 1) std::fputs("# Start reading char-set file\n", stdout);
+  std::unique_ptr<CHARSET> given;
+  if (charset_file != nullptr && charset_only == 0) {
+    if (verbose_level > 1) std::printf("# Charset given on command-line: %s\n", charset_file);
+    // A name that cannot be opened is not an error: the set is generated
+    // under that name instead.
+    if (std::FILE* f = std::fopen(charset_file, "r")) {
+      std::fclose(f);
+      given = read_charset(charset_file);
+    }
+  }
+  input_string_init(reading_, given.release());
+
+  if (verbose_level > 1) {
+    std::fputs("# Input string initiation ok!\n", stdout);
+    charset->test();
+  }
+}
+
+int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
+  std::unique_ptr<CHARSET> owned(given);
+  const int n = sequences.count();
+  if (n > kMaxSequences) {
+    std::fprintf(stderr, "ERROR: Number of input sequences %d is exceeding the maximum limit %d\n", n,
+                 kMaxSequences);
+    error("Abort");
+  }
+  nr_sequences = n;
+  length = static_cast<int>(sequences.text.size());
+
+  // The reading table already has the joined layout; it becomes the string.
+  joined = std::move(sequences.text);
+  try {
+    joined.resize(static_cast<std::size_t>(length) + 2, 0);
+  } catch (const std::bad_alloc&) {
+    error("Couldn't allocate memory for", "the joined input string");
+  }
+  allocate(seq_end, static_cast<std::size_t>(n) + 1, "seq_end");
+  allocate(class_of_seq, static_cast<std::size_t>(n) + 2, "class_of_seq");
+
+  // Each sequence and its separator belong to it; filled run by run.
+  try {
+    seq_of_pos.clear();
+    seq_of_pos.reserve(static_cast<std::size_t>(length) + 2);
+  } catch (const std::bad_alloc&) {
+    error("Couldn't allocate memory for", "seq_of_pos");
+  }
+  seq_of_pos.push_back(0);
+  const unsigned char* text = joined.data();
+  int p = 1;
+  for (int k = 1; k <= n; ++k) {
+    const void* zero = std::memchr(text + p, 0, static_cast<std::size_t>(length - p));
+    if (zero == nullptr) error("The joined input has fewer separators than sequences:", k);
+    const int end = static_cast<int>(static_cast<const unsigned char*>(zero) - text);
+    seq_of_pos.insert(seq_of_pos.end(), static_cast<std::size_t>(end - p + 1), k);
+    seq_end[k] = end;
+    class_of_seq[k] = sequences.classes[k - 1];
+    p = end + 1;
+  }
+  if (p != length) error("The joined input has more separators than sequences:", n);
+  seq_of_pos.push_back(0);
+  seq_of_pos.push_back(0);
+
+  if (verbose_level > 1) classes->test();
+
+  if (charset_only != 0 || !owned) {
+    std::fputs("# Generate charclass file \n", stdout);
+    const char* name = charset_file != nullptr ? charset_file : "default.charclass";
+    write_charset_file(name, count_bytes(joined.data(), static_cast<std::size_t>(length)), length);
+    owned = read_charset(name);
+  }
+  charset = std::move(owned);
+  if (verbose_level != 0) charset->test();
+
+  coded = joined.data();
+  if (charset->mapstring(reinterpret_cast<char*>(coded), length + 1) != 0)
+    error("Don't want to use modified data: update char set file instead\n");
+
+  // The reading tables are done with; give their storage back.
+  std::vector<unsigned char>().swap(sequences.text);
+  std::vector<unsigned char>().swap(sequences.classes);
+  return 1;
+}
+
+void input_string::test() {
+  std::printf("\n# The input data test:\n#\n%d strings, total length %d\n", nr_sequences, length);
+  if (verbose_level > 20) {
+    std::fputs("Full catenated string, which example, and example class:\n", stdout);
+    for (int p = 0; p < length; ++p) std::putchar(joined[p] != 0 ? joined[p] : '_');
+    std::putchar('\n');
+    for (int p = 0; p < length; ++p) std::printf("%d", seq_of_pos[p]);
+    std::putchar('\n');
+    for (int p = 0; p < length; ++p) std::putchar(class_of_seq[seq_of_pos[p]]);
+  }
+  if (verbose_level > 1) {
+    std::fputs("\n\nPubstrings:\n", stdout);
+    for (int k = 1; k <= nr_sequences; ++k) {
+      charset->print(reinterpret_cast<const char*>(coded) + seq_end[k - 1] + 1);
+      std::printf("\t%d\n", seq_end[k]);
+    }
+    std::fputs("Full catenated string, which example, and example class:\n", stdout);
+    for (int p = 0; p < length; ++p) charset->print(static_cast<char>(coded[p]));
+    std::putchar('\n');
+    for (int p = 0; p < length; ++p) std::printf("%d", seq_of_pos[p]);
+    std::putchar('\n');
+    for (int p = 0; p < length; ++p)
+      std::fputs(classes->class_name_short(class_of_seq[seq_of_pos[p]]), stdout);
+    std::fputs("\n\nFull public (mapped) string:\n", stdout);
+    charset->print(reinterpret_cast<const char*>(coded), length);
+    std::fputs("\n# End_of_input_test\n\n", stdout);
+  }
+}
+
+void input_string::print(char code) { charset->print(code); }
+void input_string::print(const char* s) { charset->print(s); }
+void input_string::print(const char* s, int n) { charset->print(s, n); }

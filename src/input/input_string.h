@@ -1,0 +1,68 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "alphabet/charset.h"
+#include "input/input_classes.h"
+
+// The reading tables, alive only between reading the sequence files and
+// joining them: every sequence already laid out as in the joined string (a
+// separator 0 first, then each sequence followed by its 0), so that joining
+// needs no second copy, plus the class number of each sequence.
+struct SequenceTable {
+  std::vector<unsigned char> text{0};
+  std::vector<unsigned char> classes;  // class number of sequence k + 1
+
+  int count() const { return static_cast<int>(classes.size()); }
+  // Appends one sequence of `n` bytes; ends the run when no storage can be had.
+  void add(const char* sequence, std::size_t n, unsigned char class_nr);
+};
+
+// All input sequences joined into one coded string, with the lookups from
+// position to sequence and from sequence to class.
+//
+// Layout: position 0 holds the separator 0, then every sequence followed by
+// a 0; `length` counts those positions, and positions length and length + 1
+// hold 0 too. Sequence k (1..nr_sequences) ends at its separator seq_end[k].
+class input_string {
+ public:
+  static constexpr int kMaxSequences = 65535;
+  static constexpr std::size_t kMaxLineLength = 2999999;
+
+  // files[1], files[2], ... up to a null entry; `charset_file` the -cf name
+  // or null; `charset_only` the -cfonly value.
+  input_string(char** files, const char* charset_file, int charset_only);
+
+  input_string(const input_string&) = delete;
+  input_string& operator=(const input_string&) = delete;
+
+  std::vector<unsigned char> joined;
+  const char* charset_file = nullptr;
+  int charset_only = 0;
+  std::unique_ptr<input_classes> classes;
+  std::unique_ptr<CHARSET> charset;
+  int length = 0;
+  int nr_sequences = 0;
+  std::vector<int> seq_of_pos;
+  std::vector<int> seq_end;
+  std::vector<unsigned char> class_of_seq;
+  unsigned char* coded = nullptr;  // the coded joined string, same storage as `joined`
+
+  // Reads every file into the reading tables and the class table; returns
+  // the number of sequences read.
+  int read_examples(char** files);
+  // Joins the sequences, obtains the character set (taking ownership of
+  // `given`, or generating one when it is null or -cfonly is set) and codes
+  // the joined string in place. Returns 1.
+  int input_string_init(SequenceTable& sequences, CHARSET* given);
+
+  void test();
+  void print(char code);
+  void print(const char* s);
+  void print(const char* s, int n);
+
+ private:
+  std::string charset_file_name_;
+  SequenceTable reading_;
+};

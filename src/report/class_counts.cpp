@@ -1,0 +1,75 @@
+// Occurrence counts per class: positions and distinct sequences of a set.
+#include <cstring>
+
+#include "input/input_string.h"
+#include "search/gstree.h"
+#include "search/set_walk.h"
+#include "sets/set_registry.h"
+
+int GSTree::Count_Nr_of_Classes(const int* set) {
+  cur_seq_counts = seq_counts.data();
+  cur_pos_counts = pos_counts.data();
+  int* pos = pos_counts.data();
+  int* seq = seq_counts.data();
+  const int slots = nr_classes + 2;
+  std::memset(pos, 0, sizeof(int) * slots);
+  std::memset(seq, 0, sizeof(int) * slots);
+
+  const int* seq_of_pos = input->seq_of_pos.data();
+  const unsigned char* class_of_seq = input->class_of_seq.data();
+  int positions = 0;
+  int sequences = 0;
+  int last_seq = 0;  // no sequence has number 0, so the first position opens one
+  if (nr_classes == 1) {
+    // Every sequence is of class 1: only the sequence changes need a lookup.
+    positions = set_size(set);
+    for_each_element(set, coded_length, [&](int p) {
+      const int s = seq_of_pos[p];
+      if (s != last_seq) {
+        last_seq = s;
+        ++sequences;
+        ++seq[class_of_seq[s]];
+      }
+    });
+    pos[1] = positions - pos[0];
+    // A sequence of class 0 cannot occur with one class, but keep the slots exact.
+  } else {
+    // Positions of one sequence are contiguous in the joined string, so
+    // comparing with the previous position's sequence counts each sequence once.
+    for_each_element(set, coded_length, [&](int p) {
+      ++positions;
+      const int s = seq_of_pos[p];
+      const int c = class_of_seq[s];
+      ++pos[c];
+      if (s != last_seq) {
+        last_seq = s;
+        ++sequences;
+        ++seq[c];
+      }
+    });
+  }
+  pos[nr_classes + 1] = positions;
+  seq[nr_classes + 1] = sequences;
+  return sequences;
+}
+
+int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {
+  Set_ID* id = node->set_id;
+  if (id != nullptr && id->set != nullptr) {
+    if (id->counts != nullptr) {
+      cur_seq_counts = id->counts;
+      cur_pos_counts = id->counts + nr_classes + 2;
+    } else {
+      Count_Nr_of_Classes(id->set);
+      const int slots = nr_classes + 2;
+      int* block = set_registry->new_counts(2 * slots);
+      std::memcpy(block, seq_counts.data(), sizeof(int) * slots);
+      std::memcpy(block + slots, pos_counts.data(), sizeof(int) * slots);
+      id->counts = block;
+    }
+  } else {
+    if (set == nullptr) set = multimerge_group_sets(node);
+    Count_Nr_of_Classes(set);
+  }
+  return cur_seq_counts[nr_classes + 1];
+}

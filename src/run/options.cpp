@@ -1,0 +1,315 @@
+#include "run/options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "run/error.h"
+#include "run/globals.h"
+
+namespace {
+
+enum class Kind {
+  Help,          // -h
+  Int,           // one integer into *target
+  File,          // -f name [-ms nr]
+  CharsetFile,   // -cf name
+  Cfonly,        // -cfonly nr
+  ClassMinimum,  // -minstringsinclass class-char nr
+  GenOrder,      // -genorder nr|name
+  Float,         // -goodratio
+  Double,        // -binomial_prob
+  Flag,          // sets *target = 1, takes no value
+};
+
+struct OptionRow {
+  const char* word;
+  Kind kind;
+  int* target;
+};
+
+// Tested in this order; the first whole-word match decides.
+const OptionRow kOptions[] = {
+    {"-h", Kind::Help, nullptr},
+    {"-v", Kind::Int, &verbose_level},
+    {"-f", Kind::File, nullptr},
+    {"-cf", Kind::CharsetFile, nullptr},
+    {"-cfonly", Kind::Cfonly, nullptr},
+    {"-minpos", Kind::Int, &minpos},
+    {"-minstrings", Kind::Int, &minstrings},
+    {"-maxpos", Kind::Int, &maxpos},
+    {"-maxstrings", Kind::Int, &maxstrings},
+    {"-minstringsinclass", Kind::ClassMinimum, nullptr},
+    {"-maxgrp", Kind::Int, &maxgrp},
+    {"-min_gap", Kind::Int, &min_gap},
+    {"-max_gap", Kind::Int, &max_gap},
+    {"-max_gap_nr", Kind::Int, &max_gap_nr},
+    {"-no_gap_len", Kind::Int, &no_gap_len},
+    {"-only_print_if_gap_allowed", Kind::Int, &only_print_if_gap_allowed},
+    {"-init_gap_len", Kind::Int, &init_gap_len},
+    {"-minlevel", Kind::Int, &minlevel},
+    {"-maxlevel", Kind::Int, &maxlevel},
+    {"-wildcards", Kind::Int, &nr_wc_allowed},
+    {"-wc", Kind::Int, &nr_wc_allowed},
+    {"-minwc", Kind::Int, &shortest_wc_run},
+    {"-maxwc", Kind::Int, &longest_wc_run},
+    {"-abandonequal", Kind::Int, &abandonequal},
+    {"-genorder", Kind::GenOrder, nullptr},
+    {"-freq_set", Kind::Int, &freq_set},
+    {"-showsets", Kind::Int, &showsets},
+    {"-showratio", Kind::Int, &showratio},
+    {"-goodratio", Kind::Float, nullptr},
+    {"-binomial_prob", Kind::Double, nullptr},
+    {"-costf", Kind::Int, &costf},
+    {"-reportduplicates", Kind::Int, &reportduplicates},
+    {"-onepos", Kind::Flag, &onepos},
+    {"-onestr", Kind::Flag, &onestr},
+};
+
+// Patterns can be spelled up to this many codes long.
+constexpr int kLongestPattern = 149;
+constexpr int kMaxInputFiles = 254;
+
+const char kKnownOrders[] =
+    "Known orders are:\n"
+    " 0 - breadth_first  (default)\n"
+    " 1 - depth_first\n"
+    " 2 - freq_first    Order based on the max number of sequences containing the pattern\n"
+    " 3 - nonfreq_first Order based on the min number of sequences containing the pattern\n"
+    " X - unknown - new orders will be interesting to test out...\n";
+
+// Returns the argument after position i, or refuses the option standing last.
+const char* value_after(int argc, char** argv, int i, const char* option) {
+  if (i + 1 >= argc) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Missing value for option %s\n", option);
+    fatal_exit();
+  }
+  return argv[i + 1];
+}
+
+void record_class_minimum(int value) {
+  minstringsinclass = value;
+  // A class character above 127 gives a negative slot; such a slot can never
+  // name a class and is refused once the classes are known.
+  if (minclass >= 0 && minclass <= 256) min_strings_in_classes[minclass] = minstringsinclass;
+}
+
+void set_genorder(const char* value) {
+  if (std::isdigit(static_cast<unsigned char>(value[0]))) {
+    genorder = read_int(value);
+  } else {
+    genorder = -1;
+    if (std::strcmp(value, "depth_first") == 0)
+      genorder = 1;
+    else if (std::strcmp(value, "breadth_first") == 0)
+      genorder = 0;
+    else if (std::strcmp(value, "freq_first") == 0)
+      genorder = 2;
+    else if (std::strcmp(value, "nonfreq_first") == 0)
+      genorder = 3;
+    else
+      std::fprintf(stderr,
+                   "Unknown option to  -genorder : %s\n\t\tValid values are: depth_first "
+                   "breadth_first freq_first nonfreq_first\n",
+                   value);
+  }
+  if (static_cast<unsigned>(genorder) > 3) {
+    std::fflush(stdout);
+    print_usage(stderr);
+    std::fputs(kKnownOrders, stderr);
+    fatal_exit();
+  }
+}
+
+void add_input_file(RunParams& params, char* name) {
+  int slot = 1;
+  while (slot < 256 && params.input_files[slot] != nullptr) ++slot;
+  if (slot > kMaxInputFiles) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Too many input files: at most %d can be given with -f\n", kMaxInputFiles);
+    fatal_exit();
+  }
+  params.input_files[slot] = name;
+}
+
+int file_slot_of_last(const RunParams& params) {
+  int slot = 1;
+  while (slot < 255 && params.input_files[slot + 1] != nullptr) ++slot;
+  return slot;
+}
+
+}  // namespace
+
+int read_int(const char* text) {
+  const char* p = text;
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = (*p++ == '-');
+  long long value = 0;
+  while (std::isdigit(static_cast<unsigned char>(*p))) {
+    // Saturate instead of overflowing: a huge number means "as large as possible".
+    if (value < static_cast<long long>(INT_MAX) + 1) value = value * 10 + (*p - '0');
+    ++p;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) value = INT_MAX;
+  if (value < INT_MIN) value = INT_MIN;
+  return static_cast<int>(value);
+}
+
+double read_real(const char* text) {
+  // Only the decimal form is taken (no hexadecimal, no "inf" or "nan"), so a
+  // stray word can never turn into a non-number limit.
+  const char* p = text;
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  std::string number;
+  if (*p == '+' || *p == '-') number += *p++;
+  bool digits = false;
+  while (std::isdigit(static_cast<unsigned char>(*p))) number += *p++, digits = true;
+  if (*p == '.') {
+    number += *p++;
+    while (std::isdigit(static_cast<unsigned char>(*p))) number += *p++, digits = true;
+  }
+  if (!digits) return 0.0;
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    std::string exponent = "e";
+    if (*q == '+' || *q == '-') exponent += *q++;
+    if (std::isdigit(static_cast<unsigned char>(*q))) {
+      while (std::isdigit(static_cast<unsigned char>(*q))) exponent += *q++;
+      number += exponent;
+    }
+  }
+  return std::strtod(number.c_str(), nullptr);
+}
+
+void parse_options(int argc, char** argv, RunParams& params) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    const OptionRow* row = nullptr;
+    for (const OptionRow& candidate : kOptions) {
+      if (std::strcmp(arg, candidate.word) == 0) {
+        row = &candidate;
+        break;
+      }
+    }
+    if (row == nullptr) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "Unknown option: %s", arg);
+      print_usage(stderr);
+      fatal_exit();
+    }
+    switch (row->kind) {
+      case Kind::Help:
+        std::fputs(argv[0], stdout);
+        print_usage(stdout);
+        std::fflush(stdout);
+        std::exit(1);
+      case Kind::Int:
+        *row->target = read_int(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::Flag:
+        *row->target = 1;
+        break;
+      case Kind::File:
+        add_input_file(params, const_cast<char*>(value_after(argc, argv, i, arg)));
+        ++i;
+        if (i + 1 < argc && std::strcmp(argv[i + 1], "-ms") == 0) {
+          const char* value = value_after(argc, argv, i + 1, "-ms");
+          minclass = file_slot_of_last(params);
+          record_class_minimum(read_int(value));
+          i += 2;
+        }
+        break;
+      case Kind::CharsetFile:
+        params.charset_file_name = const_cast<char*>(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::Cfonly:
+        params.cfonly = read_int(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::ClassMinimum: {
+        const char* class_char = value_after(argc, argv, i, arg);
+        const char* value = value_after(argc, argv, i + 1, arg);
+        minclass = static_cast<signed char>(class_char[0]);
+        record_class_minimum(read_int(value));
+        i += 2;
+        break;
+      }
+      case Kind::GenOrder:
+        set_genorder(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::Float:
+        goodratio = static_cast<float>(read_real(value_after(argc, argv, i, arg)));
+        ++i;
+        break;
+      case Kind::Double:
+        binomial_prob = read_real(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+    }
+  }
+}
+
+void validate_settings(const RunParams& params) {
+  if (params.input_files[2] == nullptr) {
+    binomial_prob = 0.0;
+    goodratio = 0.0f;
+    showratio = 0;
+  }
+  if (nr_wc_allowed > 100) {
+    std::fputs("Reduced the nr. of wc\n", stderr);
+    nr_wc_allowed = 100;
+  }
+  if (nr_wc_allowed < 0) {
+    std::fputs("Negative nr. of wc\n", stderr);
+    nr_wc_allowed = 0;
+  }
+  if (shortest_wc_run < 1) {
+    std::fputs("Too short wc run\n", stderr);
+    shortest_wc_run = 1;
+  } else if (shortest_wc_run > 100) {
+    std::fputs("Too long wc run\n", stderr);
+    shortest_wc_run = 100;
+  }
+  if (longest_wc_run < 1) {
+    std::fputs("Too short wc run\n", stderr);
+    longest_wc_run = 1;
+  } else if (longest_wc_run > 100) {
+    std::fputs("Too long wc run\n", stderr);
+    longest_wc_run = 100;
+  }
+  if (longest_wc_run < shortest_wc_run) {
+    std::fputs("Replace shortest and longest run walues\n", stderr);
+    int t = longest_wc_run;
+    longest_wc_run = shortest_wc_run;
+    shortest_wc_run = t;
+  }
+  if (min_gap < 0) min_gap = 0;
+  if (max_gap < 0) max_gap = 0;
+  if (min_gap > max_gap) {
+    int t = min_gap;
+    min_gap = max_gap;
+    max_gap = t;
+  }
+  if (no_gap_len < 1) no_gap_len = 1;
+  if (maxlevel > kLongestPattern) {
+    std::fprintf(stderr, "Warning: -maxlevel %d reduced to %d, the longest pattern that can be printed\n",
+                 maxlevel, kLongestPattern);
+    maxlevel = kLongestPattern;
+  }
+  if (minstringsinclass > minstrings) minstrings = minstringsinclass;
+  if (minstrings > minpos) minpos = minstrings;
+  if (maxpos != 0 && maxpos < minpos)
+    error("Maximum number of positions is less than minimum nr of positions");
+  if (maxstrings != 0 && maxstrings < minstrings)
+    error("Maximum number of sequences is less than minimum nr of sequences");
+  if (goodratio != 0.0f) std::printf("# Goodness ratio: %g\n", static_cast<double>(goodratio));
+}

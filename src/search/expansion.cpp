@@ -1,0 +1,272 @@
+// Expansion of a trie node into its character, group, wildcard and gap children.
+#include <algorithm>
+#include <cstring>
+
+#include "alphabet/charset.h"
+#include "run/globals.h"
+#include "search/gstree.h"
+#include "search/set_walk.h"
+#include "sets/set_registry.h"
+#include "sets/sets.h"
+
+namespace {
+
+// Enough placed positions since the start, the last gap or the last wildcard
+// run for a wildcard or a gap to follow.
+inline bool gap_condition(int gap_count) {
+  return gap_count != 0 && gap_count % no_gap_len == 0;
+}
+
+}  // namespace
+
+STree_Node* GSTree::insertchildren(STree_Node* node) {
+  const int alphabet_size = charset->alphabet_size;
+  const int total_codes = charset->total_codes;
+  const STree_Node* root = root_block + 1;
+
+  // For a group node the set is merged_set: it is used up (distribution and
+  // gap pass) before the first child is counted, which merges again.
+  const int* set = node->set_id != nullptr ? node->set_id->set : multimerge_group_sets(node);
+  Count_Nr_of_Classes(node, set);
+  const int P = cur_pos_counts[total_slot];
+  const int S = cur_seq_counts[total_slot];
+  if (P < minpos) return nullptr;
+  if (minstrings != 0 && S < minstrings) return nullptr;
+  if (minstrings != 0 && cur_seq_counts[minclass] < minstringsinclass) return nullptr;
+  if (P == 1 && !(onepos && onestr)) return nullptr;
+  if (S == 1 && !onestr) return nullptr;
+
+  cleantmp();
+  const unsigned char* stop_flag = charset->stop_flag.data();
+  {
+    // One pass distributes the positions by the code that follows them.
+    int* lists[128];
+    for (int x = 0; x <= alphabet_size; ++x) lists[x] = code_positions[x].data();
+    const unsigned char* coded = coded_string;
+    for_each_element(set, coded_length, [&](int p) {
+      const unsigned x = coded[p];
+      if (x == 0 || stop_flag[x]) return;
+      int* list = lists[x];
+      list[++list[0]] = p;
+    });
+  }
+  int* counts = code_counts.data();
+  for (int x = 0; x <= alphabet_size; ++x) counts[x] = code_positions[x][0];
+
+  const int G = node->nr_groups;
+  const int W = node->wc_left;
+  if (G >= maxgrp && W == 0) {
+    for (int x = 1; x <= alphabet_size; ++x)
+      if (counts[x] < minpos) counts[x] = 0;
+  } else {
+    for (int e = alphabet_size + 1; e <= total_codes; ++e) counts[e] = 0;
+    const int first = G < maxgrp ? alphabet_size + 1 : total_codes;
+    int last = total_codes;
+    if (nr_wc_allowed != 0 && !(W != 0 && gap_condition(node->gap_count))) last = total_codes - 1;
+    for (int e = first; e <= last; ++e) {
+      const unsigned char* row = charset->members[e];
+      int sum = 0;
+      for (int i = 1; i <= row[0]; ++i) sum += counts[row[i]];
+      counts[e] = sum < minpos ? 0 : sum;
+    }
+    if (node == root) {
+      counts[charset->wildcard_code] = 0;
+      if (nr_wc_allowed != 0) counts[total_codes] = 0;
+    }
+    // A rare character stays when a surviving group is merged from its set.
+    for (int x = 1; x <= alphabet_size; ++x) {
+      if (counts[x] >= minpos) continue;
+      const unsigned char* row = charset->members[x];
+      bool needed = false;
+      for (int i = 1; i <= row[0] && !needed; ++i) needed = counts[row[i]] != 0;
+      if (!needed) counts[x] = 0;
+    }
+  }
+
+  bool gap_children = false;
+  if (max_gap_nr != 0 && gap_condition(node->gap_count) &&
+      (node->gap_count - 1) / no_gap_len < max_gap_nr) {
+    clean_gap_tmp();
+    if (node != root) {
+      insert_children_add_gap(node, set);
+      gap_children = true;
+    }
+  }
+
+  int J = 0;
+  for (int x = 1; x <= total_codes; ++x) J += counts[x] > 0;
+  if (gap_children)
+    for (int x = 1; x <= total_codes; ++x) J += gap_code_counts[x] > 0;
+  if (J == 0) return nullptr;
+
+  STree_Node* block = newchildren(J);
+  node->children = block;
+  block->code = 0;
+  STree_Node* child = block + 1;
+  for (int x = 1; x <= total_codes; ++x) {
+    if (counts[x] <= 0) continue;
+    fill_regular_child(node, child, x);
+    if (x <= alphabet_size) {
+      count_and_register(child, code_positions[x]);
+    } else {
+      Count_Nr_of_Classes(child, nullptr);
+      child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
+      child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+    }
+    ++child;
+  }
+  if (gap_children) {
+    for (int x = 1; x <= total_codes; ++x) {
+      if (gap_code_counts[x] <= 0) continue;
+      fill_gap_child(node, child, x);
+      if (x <= alphabet_size) {
+        count_and_register(child, gap_code_positions[x]);
+      } else {
+        Count_Nr_of_Classes(child, nullptr);
+        child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
+        child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+      }
+      ++child;
+    }
+  }
+  return block;
+}
+
+void GSTree::fill_regular_child(STree_Node* node, STree_Node* child, int x) {
+  const int alphabet_size = charset->alphabet_size;
+  const int g = node->gap_count;
+  const bool holds = gap_condition(g);
+  child->gap_count = node->gap_count;
+  child->nr_groups = node->nr_groups;
+  child->wc_left = node->wc_left;
+  child->wc_run = node->wc_run;
+  child->code = static_cast<std::uint8_t>(x);
+  child->nr_children = 0;
+  child->level = static_cast<std::uint8_t>(node->level + 1);
+  child->set_id = nullptr;
+  if (costf == 1) child->cost = node->cost + charset->cost[x];
+
+  const bool wildcard = nr_wc_allowed != 0 && x == charset->total_codes;
+  if (wildcard) {
+    if (static_cast<unsigned>(node->wc_run) + 1 < static_cast<unsigned>(longest_wc_run)) {
+      child->wc_run = static_cast<std::uint8_t>(node->wc_run + 1);
+      child->gap_count = static_cast<std::int8_t>(g);
+    } else {
+      child->wc_run = 0;
+      child->wc_left = static_cast<std::int8_t>(node->wc_left - 1);
+      child->gap_count = static_cast<std::int8_t>(g + 1);
+    }
+    return;
+  }
+  if (x > alphabet_size) child->nr_groups = static_cast<std::uint8_t>(node->nr_groups + 1);
+  if (node->wc_run != 0) {
+    child->wc_run = 0;
+    child->wc_left = static_cast<std::int8_t>(node->wc_left - 1);
+    child->gap_count = static_cast<std::int8_t>(g + 1);
+  } else if (!holds) {
+    child->gap_count = static_cast<std::int8_t>(g + 1);
+  }
+}
+
+void GSTree::fill_gap_child(STree_Node* node, STree_Node* child, int x) {
+  child->code = static_cast<std::uint8_t>(x + 128);
+  child->nr_children = 0;
+  child->gap_count = static_cast<std::int8_t>(node->gap_count + 1);
+  child->nr_groups =
+      static_cast<std::uint8_t>(node->nr_groups + (x > charset->alphabet_size ? 1 : 0));
+  child->wc_left = node->wc_left;
+  child->wc_run = 0;
+  child->level = static_cast<std::uint8_t>(node->level + 1);
+  child->set_id = nullptr;
+  // The gap's cost is evaluated in double precision and stored as a float.
+  if (costf == 1)
+    child->cost = static_cast<float>(static_cast<double>(node->cost) - 3.0 +
+                                     static_cast<double>(charset->cost[x]));
+}
+
+void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions) {
+  int* list = positions.data();
+  const int n = list[0];
+  for (int i = 1; i <= n; ++i) ++list[i];  // the set holds the positions after the code
+  Count_Nr_of_Classes(list);
+  child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
+  child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+  Set_ID* id = abandonequal != 0 ? set_registry->Insert_Set(list, child->freq)
+                                 : set_registry->Insert_Single_Set(list);
+  child->set_id = id;
+  if (id->node == nullptr) {
+    id->node = child;
+    const int slots = nr_classes + 2;
+    int* block = set_registry->new_counts(2 * slots);
+    std::memcpy(block, cur_seq_counts, sizeof(int) * slots);
+    std::memcpy(block + slots, cur_pos_counts, sizeof(int) * slots);
+    id->counts = block;
+  }
+}
+
+int* GSTree::multimerge_group_sets(STree_Node* node) {
+  const int alphabet_size = charset->alphabet_size;
+  int* merged = merged_set.data();
+  merged[0] = 0;
+
+  int e;
+  STree_Node* sibling;
+  int offset;  // subtracted from a sibling's code to get the code it stands for
+  if (max_gap_nr != 0 && node->code > 128) {
+    e = node->code - 128;
+    sibling = node;
+    while ((sibling - 1)->code > 128) --sibling;
+    offset = 128;
+  } else {
+    e = node->code;
+    sibling = node;
+    while (sibling->code != 0) --sibling;
+    ++sibling;
+    offset = 0;
+  }
+  const unsigned char* row = charset->members[e];
+  int k = 0;
+  int r = 1;
+  for (; r <= row[0]; ++sibling) {
+    const int c = sibling->code - offset;
+    if (c < 1 || c > alphabet_size || sibling->nr_children != 0) break;
+    while (r <= row[0] && row[r] < c) ++r;
+    if (r <= row[0] && row[r] == c) {
+      MergeCursor& m = merge_cursors[k++];
+      m.sibling = sibling;
+      m.set = sibling->set_id->set;
+      m.cursor = -1;
+      m.current = sets->next(m.set, m.cursor);
+      ++r;
+    }
+  }
+
+  // k-way merge through a small binary heap of cursor indices keyed by the
+  // current element; sibling sets are disjoint, so no key repeats.
+  int heap[256];
+  int h = 0;
+  auto less = [&](int a, int b) { return merge_cursors[a].current < merge_cursors[b].current; };
+  auto sift_down = [&](int i) {
+    for (;;) {
+      int l = 2 * i + 1, best = i;
+      if (l < h && less(heap[l], heap[best])) best = l;
+      if (l + 1 < h && less(heap[l + 1], heap[best])) best = l + 1;
+      if (best == i) return;
+      std::swap(heap[i], heap[best]);
+      i = best;
+    }
+  };
+  for (int i = 0; i < k; ++i)
+    if (merge_cursors[i].current >= 0) heap[h++] = i;
+  for (int i = h / 2 - 1; i >= 0; --i) sift_down(i);
+  int n = 0;
+  while (h > 0) {
+    MergeCursor& m = merge_cursors[heap[0]];
+    merged[++n] = m.current;
+    m.current = sets->next(m.set, m.cursor);
+    if (m.current < 0) heap[0] = heap[--h];
+    sift_down(0);
+  }
+  merged[0] = n;
+  return merged;
+}

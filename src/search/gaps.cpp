@@ -1,0 +1,70 @@
+// Positions and candidate counts of the children reached through a flexible gap.
+#include "alphabet/charset.h"
+#include "run/globals.h"
+#include "search/gstree.h"
+#include "search/set_walk.h"
+
+int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
+  const int alphabet_size = charset->alphabet_size;
+  const int total_codes = charset->total_codes;
+  const unsigned char* coded = coded_string;
+  const unsigned char* stop_flag = charset->stop_flag.data();
+  const int length = coded_length;
+  int* lists[128];
+  for (int x = 0; x <= alphabet_size; ++x) lists[x] = gap_code_positions[x].data();
+
+  // A gap never covers, and a gap child never starts at, a sequence end, a
+  // STOP character or a place past the string.
+  auto usable = [&](long long q) {
+    return q < length && coded[q] != 0 && stop_flag[coded[q]] == 0;
+  };
+  // Ranges of neighbouring elements overlap; they are merged into one pending
+  // interval so every position is appended once and the lists stay sorted.
+  long long lo = -1, hi = -2;
+  auto flush = [&]() {
+    for (long long q = lo; q <= hi; ++q) {
+      int* list = lists[coded[q]];
+      list[++list[0]] = static_cast<int>(q);
+    }
+    lo = -1;
+    hi = -2;
+  };
+  for_each_element(set, coded_length, [&](int element) {
+    const long long p = element;
+    if (p + min_gap > hi) flush();
+    long long k;
+    if (lo > hi) {
+      k = 0;
+      while (k < min_gap && usable(p + k)) ++k;
+      lo = p + k;
+    } else {
+      k = hi - p;
+    }
+    while (k < max_gap && usable(p + k)) ++k;
+    hi = p + k;
+    if (!usable(hi)) --hi;
+  });
+  flush();
+
+  int* counts = gap_code_counts.data();
+  for (int x = 1; x <= alphabet_size; ++x) counts[x] = lists[x][0];
+  if (node->nr_groups < maxgrp) {
+    for (int e = alphabet_size + 1; e <= total_codes; ++e) {
+      const unsigned char* row = charset->members[e];
+      int sum = 0;
+      for (int i = 1; i <= row[0]; ++i) sum += counts[row[i]];
+      counts[e] = sum < minpos ? 0 : sum;
+    }
+    for (int x = 1; x <= alphabet_size; ++x) {
+      if (counts[x] >= minpos) continue;
+      const unsigned char* row = charset->members[x];
+      bool needed = false;
+      for (int i = 1; i <= row[0] && !needed; ++i) needed = counts[row[i]] != 0;
+      if (!needed) counts[x] = 0;
+    }
+  } else {
+    for (int x = 1; x <= alphabet_size; ++x)
+      if (counts[x] < minpos) counts[x] = 0;
+  }
+  return 1;
+}

@@ -1,0 +1,213 @@
+#include "search/gstree.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "alphabet/charset.h"
+#include "input/input_string.h"
+#include "run/error.h"
+#include "run/globals.h"
+#include "sets/set_registry.h"
+#include "search/p_queue.h"
+#include "sets/sets.h"
+
+void check_search_settings(const input_string& input) {
+  const int last_slot = input.classes->nr_classes + 1;
+  if (minclass < 0 || minclass > last_slot) {
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "The class slot %d of -minstringsinclass or -ms is not a class slot of this input "
+                 "(0..%d)\n",
+                 minclass, last_slot);
+    fatal_exit();
+  }
+  if (freq_set < 0 || freq_set > last_slot) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "The class slot %d of -freq_set is not a class slot of this input (0..%d)\n",
+                 freq_set, last_slot);
+    fatal_exit();
+  }
+  if (showratio != 0 || binomial_prob != 0) {
+    // The ratio and the binomial test divide by the sequences of classes 1 and 2.
+    long long in_class[3] = {0, 0, 0};
+    for (int k = 1; k <= input.nr_sequences; ++k) {
+      const int c = input.class_of_seq[k];
+      if (c == 1 || c == 2) ++in_class[c];
+    }
+    if (last_slot == 2) in_class[2] = input.nr_sequences;  // slot 2 holds the totals then
+    for (int c = 1; c <= 2; ++c) {
+      if (in_class[c] == 0 || last_slot < c) {
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "The goodness ratio and the binomial test compare example classes 1 and 2, "
+                     "but class %d has no input sequence\n",
+                     c);
+        fatal_exit();
+      }
+    }
+  }
+}
+
+namespace {
+
+void print_settings_echo(int freq_slot) {
+  std::printf("\n\n");
+  std::printf(" -minpos     = %d\t-maxpos %d\n", minpos, maxpos);
+  std::printf(" -minstrings = %d\t-maxstrings %d\n", minstrings, maxstrings);
+  std::printf(" -minstringsinclass %d %d\n", minclass, minstringsinclass);
+  std::printf(" -minlevel   = %d\n", minlevel);
+  std::printf(" -maxlevel   = %d\n", maxlevel);
+  std::printf(" -onepos     = %d\n", onepos);
+  std::printf(" -onestr     = %d\n", onestr);
+  std::printf("\n -maxgrp     = %d\n", maxgrp);
+  std::printf(" -nr_wc_allowed = %d\n", nr_wc_allowed);
+  std::printf(" -shortest_wc_run = %d\n", shortest_wc_run);
+  std::printf(" -longest_wc_run = %d\n", longest_wc_run);
+  std::printf("\n -max_gap_nr = %d gaps of length\n", max_gap_nr);
+  std::printf("    (-min_gap=%d,-max_gap=%d) are allowed\n -no_gap_len = %d", min_gap, max_gap,
+              no_gap_len);
+  std::printf(" Gap can be introduced only after so many positions\n -init_gap_len = %d",
+              init_gap_len);
+  std::printf(
+      " Initial value for position/gap count - be careful...\n -only_print_if_gap_allowed = %d",
+      only_print_if_gap_allowed);
+  std::printf(" When printing allowed...\n\n -abandonequal %d\n", abandonequal);
+  std::printf(" -reportduplicates = %d\n", reportduplicates);
+  std::printf("\n -genorder %d\n", genorder);
+  std::printf("   -freq_set %d\n", freq_slot);
+  std::printf("\n -showsets   = %d\n", showsets);
+  std::printf(" -showratio  = %d\n", showratio);
+  std::printf(" -goodratio  = %g\n", static_cast<double>(goodratio));
+  std::printf(" -binomial_prob = %g\n", binomial_prob);
+  std::printf("                  %g\n", binomial_prob_compare);
+  std::printf(" -costf = %d\n", costf);
+  std::printf("\n\n");
+}
+
+}  // namespace
+
+GSTree::GSTree(input_string* in)
+    : freq_slot(0),
+      total_slot(0),
+      input(in),
+      charset(in ? in->charset.get() : nullptr),
+      nr_classes(0),
+      coded_string(nullptr),
+      coded_length(0),
+      root_block(nullptr),
+      merge_cursors(),
+      set_registry(nullptr),
+      sets(nullptr),
+      cur_pos_counts(nullptr),
+      cur_seq_counts(nullptr) {
+  if (charset == nullptr || input == nullptr) error("Charset or strings missing\n");
+  coded_string = input->coded;
+  coded_length = input->length;
+  nr_classes = input->classes->nr_classes;
+
+  if (verbose_level > 1) {
+    std::printf("# Number of all input strings was %d\n", input->nr_sequences);
+    std::printf("# Full length of all input strings in internal representation is %d\n",
+                coded_length);
+    std::printf("# Input strings belonged to total of %d classes\n", nr_classes);
+    std::printf("# Count the number of the occurrences of all characters ...\n");
+  }
+  long long occurrences[256] = {};
+  for (int p = 0; p < coded_length; ++p) ++occurrences[coded_string[p]];
+  if (verbose_level > 1) {
+    for (int v = 0; v < 256; ++v) {
+      if (occurrences[v] == 0) continue;
+      charset->print(static_cast<char>(v));
+      std::printf(" %lld\n", occurrences[v]);
+    }
+    std::printf("\n\n");
+  }
+  std::printf("# Character set size: %d\n", charset->alphabet_size);
+
+  const int total_codes = charset->total_codes;
+  const int alphabet_size = charset->alphabet_size;
+  const std::size_t full = static_cast<std::size_t>(coded_length) + 2;
+  try {
+    code_counts.assign(total_codes + 1, 0);
+    code_positions.resize(alphabet_size + 1);
+    code_positions[0].assign(full, 0);
+    merged_set.assign(full, 0);
+    if (verbose_level > 3) std::printf("# Char nr. 0 gets space %zu\n", full);
+    for (int k = 1; k <= alphabet_size; ++k) {
+      if (verbose_level > 3) std::printf("# Char nr. %d gets space %lld\n", k, occurrences[k]);
+      code_positions[k].assign(static_cast<std::size_t>(occurrences[k]) + 2, 0);
+    }
+    cleantmp();
+    if (max_gap_nr != 0) {
+      gap_code_counts.assign(total_codes + 1, 0);
+      gap_code_positions.resize(alphabet_size + 1);
+      gap_code_positions[0].assign(full, 0);
+      if (verbose_level > 3) std::printf("# Char nr. *%d gets space %zu\n", 0, full);
+      for (int k = 1; k <= alphabet_size; ++k) {
+        if (verbose_level > 3) {
+          std::printf("# Char nr. *%d %d ", k + total_codes, k + 128);
+          charset->print(static_cast<char>(k + 128));
+          std::printf(" gets space %lld\n", occurrences[k]);
+        }
+        gap_code_positions[k].assign(static_cast<std::size_t>(occurrences[k]) + 2, 0);
+      }
+      clean_gap_tmp();
+    }
+    pos_counts.assign(nr_classes + 2, 0);
+    seq_counts.assign(nr_classes + 2, 0);
+  } catch (const std::bad_alloc&) {
+    error("Out of memory: couldn't allocate the scratch arrays of the pattern trie");
+  }
+  show_occurrence_counts = 1;
+  cur_pos_counts = pos_counts.data();
+  cur_seq_counts = seq_counts.data();
+  total_slot = nr_classes + 1;
+  freq_slot = freq_set != 0 ? freq_set : total_slot;
+  binomial_prob_compare = binomial_prob < 0 ? -binomial_prob : binomial_prob;
+  print_settings_echo(freq_slot);
+}
+
+GSTree::~GSTree() = default;
+
+STree_Node* GSTree::newchildren(int n) {
+  const std::size_t records = static_cast<std::size_t>(n) + 1;
+  if (chunk_used_ + records > chunk_size_) {
+    const std::size_t size = records > 65536 ? records : 65536;
+    STree_Node* chunk = new (std::nothrow) STree_Node[size];
+    if (chunk == nullptr) error("Out of memory: couldn't create new children block \n");
+    node_chunks_.emplace_back(chunk);
+    chunk_used_ = 0;
+    chunk_size_ = size;
+  }
+  STree_Node* block = node_chunks_.back().get() + chunk_used_;
+  chunk_used_ += records;
+  for (std::size_t i = 0; i < records; ++i) {
+    block[i] = STree_Node{};
+    block[i].gap_count = static_cast<std::int8_t>(init_gap_len);
+  }
+  block->nr_children = static_cast<std::uint8_t>(n);
+  block->nr_unexpanded() = static_cast<std::uint8_t>(n);
+  return block;
+}
+
+void GSTree::cleantmp() {
+  for (int& c : code_counts) c = 0;
+  for (auto& list : code_positions) list[0] = 0;
+}
+
+void GSTree::clean_gap_tmp() {
+  for (int& c : gap_code_counts) c = 0;
+  for (auto& list : gap_code_positions) list[0] = 0;
+}
+
+void GSTree::test() {
+  if (verbose_level > 10 && input != nullptr) {
+    input->test();
+    std::printf("\n\n# Check the full-string:\n");
+    std::printf("# String-length: %d\n", coded_length);
+    input->print(reinterpret_cast<const char*>(coded_string), coded_length);
+  } else {
+    std::printf("# Input String not tested \n");
+  }
+}

@@ -1,0 +1,114 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class input_string;
+class CHARSET;
+class Sets;
+class Set_of_Sets;
+struct Set_ID;
+class p_queue;
+
+// One trie node, or (as record 0 of a children block) the block header.
+// In a header `nr_groups` counts the children not yet expanded and
+// `children` names the node the block belongs to; the accessors below give
+// those two uses their own names.
+struct STree_Node {
+  std::uint8_t code;         // edge code; +128 when reached through a flexible gap
+  std::uint8_t nr_children;  // non-zero only in a block header
+  std::uint8_t level;
+  std::int8_t gap_count;
+  std::uint8_t nr_groups;
+  std::int8_t wc_left;
+  std::uint8_t wc_run;
+  std::uint16_t nr_seqs;
+  std::uint16_t freq;
+  float cost;
+  STree_Node* children;
+  Set_ID* set_id;
+
+  std::uint8_t& nr_unexpanded() { return nr_groups; }
+  STree_Node*& parent() { return children; }
+  STree_Node* parent() const { return children; }
+};
+static_assert(sizeof(STree_Node) == 32, "a trie node must stay at 32 bytes");
+
+// The header of the block that holds `node`: the nearest record before it
+// (or itself) whose nr_children is not 0.
+inline STree_Node* block_header(STree_Node* node) {
+  while (node->nr_children == 0) --node;
+  return node;
+}
+inline STree_Node* parent_of(STree_Node* node) { return block_header(node)->parent(); }
+
+// Refuses settings that would index the per-class arrays of this input out of range.
+void check_search_settings(const input_string& input);
+
+class GSTree {
+ public:
+  explicit GSTree(input_string* input);
+  GSTree(const GSTree&) = delete;
+  GSTree& operator=(const GSTree&) = delete;
+  ~GSTree();
+
+  struct MergeCursor {
+    int current;
+    int cursor;
+    const int* set;
+    STree_Node* sibling;
+  };
+
+  int freq_slot;
+  int total_slot;
+  input_string* input;
+  CHARSET* charset;
+  int nr_classes;
+  unsigned char* coded_string;
+  int coded_length;
+  STree_Node* root_block;
+  MergeCursor merge_cursors[256];
+  std::vector<int> code_counts;
+  std::vector<std::vector<int>> code_positions;
+  std::vector<int> gap_code_counts;
+  std::vector<std::vector<int>> gap_code_positions;
+  std::vector<int> merged_set;
+  Set_of_Sets* set_registry;
+  Sets* sets;
+  int* cur_pos_counts;
+  std::vector<int> pos_counts;
+  int* cur_seq_counts;
+  std::vector<int> seq_counts;
+
+  STree_Node* newchildren(int n);
+  void cleantmp();
+  void clean_gap_tmp();
+  void test();
+
+  int STreePQ();
+  STree_Node* insertchildren(STree_Node* node);
+  int* multimerge_group_sets(STree_Node* node);
+  int insert_children_add_gap(STree_Node* node, const int* set);
+  int handle_equal_nodes(STree_Node* n);
+  int Propagate_cost(STree_Node* n, float d);
+  int Propagate_Best_pat(STree_Node* n);
+  int Count_Nr_of_Classes(const int* set);
+  int Count_Nr_of_Classes(STree_Node* node, const int* set);
+  const char* treestring(STree_Node* node);
+  int Print_Pattern(STree_Node* node);
+
+ private:
+  // Children blocks are carved from large chunks: nodes are never released
+  // or moved, so node pointers stay valid for the whole run.
+  std::vector<std::unique_ptr<STree_Node[]>> node_chunks_;
+  std::size_t chunk_used_ = 0;
+  std::size_t chunk_size_ = 0;
+  std::unique_ptr<Set_of_Sets> registry_;
+  std::unique_ptr<p_queue> queue_;
+
+  void fill_regular_child(STree_Node* node, STree_Node* child, int x);
+  void fill_gap_child(STree_Node* node, STree_Node* child, int x);
+  void count_and_register(STree_Node* child, std::vector<int>& positions);
+  void print_position_set(const int* set);
+  void print_abandon(const char* verdict, STree_Node* first, STree_Node* second);
+};

@@ -1,0 +1,138 @@
+// The search: take the most urgent node, report it, expand it, queue its children.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "input/input_string.h"
+#include "run/error.h"
+#include "run/globals.h"
+#include "search/gstree.h"
+#include "search/p_queue.h"
+#include "sets/set_registry.h"
+#include "sets/sets.h"
+
+namespace {
+
+float priority_of(const STree_Node* node, int& order_counter) {
+  switch (genorder) {
+    case 0:
+      return static_cast<float>(order_counter++);
+    case 1:
+      return static_cast<float>(order_counter--);
+    case 2:
+      return -static_cast<float>(node->freq);
+    case 3:
+      return static_cast<float>(node->freq);
+    default:
+      std::fflush(stdout);
+      std::fprintf(stderr, "ERROR: -genorder %d is unknown\n", genorder);
+      std::fputs(
+          "Known orders are:\n 0 - breadth first, default\n 1 - depth first\n 2 - Order based on "
+          "the max number of sequences containing the pattern\n 3 - Order based on the min number "
+          "of sequences containing the pattern\n X - unknown - new orders will be interesting to "
+          "test out...\n",
+          stderr);
+      fatal_exit();
+  }
+}
+
+}  // namespace
+
+int GSTree::STreePQ() {
+  registry_ = std::make_unique<Set_of_Sets>(coded_length, input->nr_sequences);
+  set_registry = registry_.get();
+  sets = set_registry->sets.get();
+
+  root_block = newchildren(1);
+  root_block->parent() = nullptr;
+  root_block->code = 0;
+  STree_Node* root = root_block + 1;
+  root->code = 0;
+  root->nr_children = 0;
+  root->level = 0;
+  root->gap_count = static_cast<std::int8_t>(init_gap_len);
+  root->nr_groups = 0;
+  root->wc_left = static_cast<std::int8_t>(nr_wc_allowed);
+  root->wc_run = 0;
+
+  cleantmp();
+  {
+    int* list = code_positions[0].data();
+    for (int p = 1; p < coded_length; ++p) list[p] = p;
+    list[0] = coded_length > 0 ? coded_length - 1 : 0;
+    Set_ID* id = abandonequal != 0 ? set_registry->Insert_Set(list, input->nr_sequences)
+                                   : set_registry->Insert_Single_Set(list);
+    root->set_id = id;
+    id->node = root;
+  }
+  Count_Nr_of_Classes(root, nullptr);
+  root->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
+  root->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+  total_string_count = new int[nr_classes + 2];
+  std::memcpy(total_string_count, cur_seq_counts, sizeof(int) * (nr_classes + 2));
+
+  queue_ = std::make_unique<p_queue>(100000, "MIN");
+  p_queue* queue = queue_.get();
+  int order_counter = 0;
+  queue->insert(root, genorder == 2 ? -static_cast<float>(root->freq)
+                      : genorder == 3 ? static_cast<float>(root->freq)
+                                      : 0.0f);
+  int last_frequency = root->freq;
+  int node_count = 0;
+  int deepest = 0;
+  const bool blocks_hold_sets = maxgrp != 0 || nr_wc_allowed != 0;
+
+  for (auto* node = static_cast<STree_Node*>(queue->del_top()); node != nullptr;
+       node = static_cast<STree_Node*>(queue->del_top())) {
+    if (genorder == 2 && node->freq < last_frequency) {
+      set_registry->Delete_all_sets_from_slot(last_frequency);
+      last_frequency = node->freq;
+      std::printf("\n\n# NR of sequences == %d\n", last_frequency);
+    }
+    if (node->level >= minlevel) Print_Pattern(node);
+    std::fflush(stdout);
+    if (node->level > deepest) deepest = node->level;
+    if (++node_count % 1000 == 0) std::fputs(".", stderr);
+    if (node->level >= maxlevel) continue;
+
+    STree_Node* block = insertchildren(node);
+    node->children = block;
+    if (block != nullptr) {
+      block->parent() = node;
+      const int n = block->nr_children;
+      const bool reverse = genorder == 1;
+      for (int j = 0; j < n; ++j) {
+        STree_Node* child = block + (reverse ? n - j : 1 + j);
+        if (abandonequal != 0 && child->set_id != nullptr && child->set_id->node != child) {
+          std::fputs("-", stderr);
+          handle_equal_nodes(child);
+          continue;
+        }
+        if (child->nr_seqs != 0 && child->nr_seqs >= minstrings)
+          queue->insert(child, priority_of(child, order_counter));
+        if (child->set_id != nullptr) child->set_id->node = child;
+      }
+    }
+
+    if (abandonequal == 0) {
+      if (blocks_hold_sets) {
+        STree_Node* header = block_header(node);
+        if (header->nr_unexpanded() == 0)
+          error("INTERNAL ERROR: Nr. of expanded nodes is more than allowed...\n");
+        if (--header->nr_unexpanded() == 0) {
+          for (int i = header->nr_children; i >= 1; --i) {
+            set_registry->delete_set(header[i].set_id);
+            header[i].set_id = nullptr;
+          }
+        }
+      } else {
+        set_registry->delete_set(node->set_id);
+        node->set_id = nullptr;
+      }
+    }
+  }
+  std::printf("\n# Tree is ready. Maximum depth (levels): %d and treenodes: %d\n", deepest,
+              node_count);
+  std::fflush(stderr);
+  return 1;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// Scratch files for the input and character-set tests: each test gets a
+// fresh directory under the system's temporary directory.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "run/globals.h"
+
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char tmpl[] = "/tmp/morva_input_test_XXXXXX";
+    const char* made = mkdtemp(tmpl);
+    path_ = made ? made : "/tmp";
+  }
+  ~ScratchDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  // Writes `content` (binary safe) and returns the full name.
+  std::string write(const std::string& name, const std::string& content) const {
+    std::ofstream out(file(name), std::ios::binary);
+    out << content;
+    return file(name);
+  }
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string read_file(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline bool file_exists(const std::string& name) {
+  struct stat st;
+  return stat(name.c_str(), &st) == 0;
+}
+
+// Every test starts from the documented settings, quietly.
+inline void reset_settings() {
+  set_default_settings();
+  verbose_level = 0;
+}
