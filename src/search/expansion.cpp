@@ -191,6 +191,13 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions) 
   Count_Nr_of_Classes(list);
   child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
   child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+  // Without duplicate detection and without sibling merges, a child that the
+  // search will not queue is never read again: its set need not be stored.
+  if (abandonequal == 0 && maxgrp == 0 && nr_wc_allowed == 0 &&
+      !(child->nr_seqs != 0 && child->nr_seqs >= minstrings)) {
+    set_registry->count_unstored_set();
+    return;
+  }
   Set_ID* id = abandonequal != 0 ? set_registry->Insert_Set(list, child->freq)
                                  : set_registry->Insert_Single_Set(list);
   child->set_id = id;

@@ -57,6 +57,10 @@ class Set_of_Sets {
   void test() const;
   // A zeroed count block of n ints for a handle's `counts`; delete_set frees it.
   int* new_counts(int n);
+  // Counts a set the caller chose not to keep (no later step can read it) as
+  // if it had been registered and never freed, so counters and progress
+  // marks stay those of a registry that stores it.
+  void count_unstored_set() { count_new_set(); }
 
  private:
   static constexpr int kBlockSize = 1000;
