@@ -31,6 +31,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -166,13 +167,23 @@ def run_once(binary, args, timeout, mem_limit):
             proc = subprocess.Popen(cmd, cwd=work, stdout=out, stderr=err,
                                     stdin=subprocess.DEVNULL, start_new_session=True,
                                     preexec_fn=limit_memory(mem_limit))
-            try:
-                proc.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
+            # A blocking wait: Popen.wait(timeout=...) polls with sleeps of up
+            # to 50 ms, which would round every short run up to the next poll.
+            timed_out = threading.Event()
+
+            def kill():
+                timed_out.set()
                 os.killpg(proc.pid, signal.SIGKILL)
+
+            timer = threading.Timer(timeout, kill)
+            timer.start()
+            try:
                 proc.wait()
-                return {"failed": f"timeout > {timeout:g} s"}
+            finally:
+                timer.cancel()
             wall = time.perf_counter() - start
+            if timed_out.is_set():
+                return {"failed": f"timeout > {timeout:g} s"}
         figures = parse_gnu_time(time_path) if os.path.exists(time_path) else {}
         status = figures.get("status", proc.returncode)
         if status != 0:

@@ -1,8 +1,10 @@
 // Expansion of a trie node into its character, group, wildcard and gap children.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "alphabet/charset.h"
+#include "run/error.h"
 #include "run/globals.h"
 #include "search/gstree.h"
 #include "search/set_walk.h"
@@ -213,6 +215,13 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions) 
 
 int* GSTree::multimerge_group_sets(STree_Node* node) {
   const int alphabet_size = charset->alphabet_size;
+  if (merged_set.size() < static_cast<std::size_t>(coded_length) + 2) {
+    try {
+      merged_set.assign(static_cast<std::size_t>(coded_length) + 2, 0);
+    } catch (const std::bad_alloc&) {
+      error("Out of memory: couldn't allocate the merged set of a group");
+    }
+  }
   int* merged = merged_set.data();
   merged[0] = 0;
 

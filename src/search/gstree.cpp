@@ -129,10 +129,13 @@ GSTree::GSTree(input_string* in)
   const int alphabet_size = charset->alphabet_size;
   const std::size_t full = static_cast<std::size_t>(coded_length) + 2;
   try {
+    // The separator's list and the merge buffer are reported at full size but
+    // only made when used: no position is ever distributed to the separator
+    // (the root's set is built directly), and only group nodes merge.
     code_counts.assign(total_codes + 1, 0);
     code_positions.resize(alphabet_size + 1);
-    code_positions[0].assign(full, 0);
-    merged_set.assign(full, 0);
+    code_positions[0].assign(2, 0);
+    merged_set.assign(2, 0);
     if (verbose_level > 3) std::printf("# Char nr. 0 gets space %zu\n", full);
     for (int k = 1; k <= alphabet_size; ++k) {
       if (verbose_level > 3) std::printf("# Char nr. %d gets space %lld\n", k, occurrences[k]);
@@ -142,7 +145,7 @@ GSTree::GSTree(input_string* in)
     if (max_gap_nr != 0) {
       gap_code_counts.assign(total_codes + 1, 0);
       gap_code_positions.resize(alphabet_size + 1);
-      gap_code_positions[0].assign(full, 0);
+      gap_code_positions[0].assign(2, 0);
       if (verbose_level > 3) std::printf("# Char nr. *%d gets space %zu\n", 0, full);
       for (int k = 1; k <= alphabet_size; ++k) {
         if (verbose_level > 3) {

@@ -65,11 +65,14 @@ int GSTree::STreePQ() {
 
   cleantmp();
   {
-    int* list = code_positions[0].data();
-    for (int p = 1; p < coded_length; ++p) list[p] = p;
-    list[0] = coded_length > 0 ? coded_length - 1 : 0;
-    Set_ID* id = abandonequal != 0 ? set_registry->Insert_Set(list, input->nr_sequences)
-                                   : set_registry->Insert_Single_Set(list);
+    // Every position but 0: built straight into the bit array that a list of
+    // that size would be stored as.
+    int* all = sets->ba_sets->create();
+    for (int p = 1; p < coded_length; ++p) all[1 + p / 32] |= static_cast<int>(1u << (p % 32));
+    all[0] = ~(coded_length > 0 ? coded_length - 1 : 0);
+    Set_ID* id = abandonequal != 0 ? set_registry->Insert_Set(all, input->nr_sequences)
+                                   : set_registry->Insert_Single_Set(all);
+    Sets::del_set(all);
     root->set_id = id;
     id->node = root;
   }
