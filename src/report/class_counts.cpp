@@ -9,6 +9,7 @@
 int GSTree::Count_Nr_of_Classes(const int* set) {
   cur_seq_counts = seq_counts.data();
   cur_pos_counts = pos_counts.data();
+  own_counts_node_ = nullptr;
   int* pos = pos_counts.data();
   int* seq = seq_counts.data();
   const int slots = nr_classes + 2;
@@ -68,8 +69,17 @@ int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {
       id->counts = block;
     }
   } else {
-    if (set == nullptr) set = multimerge_group_sets(node);
-    Count_Nr_of_Classes(set);
+    // A node without a set of its own is counted from its merged set; the
+    // count is kept until the own arrays are used for anything else.
+    const bool merged_of_node = set == nullptr || (merged_for_ == node && set == merged_set.data());
+    if (merged_of_node && own_counts_node_ == node) {
+      cur_seq_counts = seq_counts.data();
+      cur_pos_counts = pos_counts.data();
+    } else {
+      if (set == nullptr) set = multimerge_group_sets(node);
+      Count_Nr_of_Classes(set);
+      if (merged_of_node) own_counts_node_ = node;
+    }
   }
   return cur_seq_counts[nr_classes + 1];
 }

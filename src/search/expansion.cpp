@@ -214,6 +214,9 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions) 
 }
 
 int* GSTree::multimerge_group_sets(STree_Node* node) {
+  // The search asks for the same node's set several times in a row (count,
+  // print, expansion); the sibling sets cannot change in between.
+  if (merged_for_ == node) return merged_set.data();
   const int alphabet_size = charset->alphabet_size;
   if (merged_set.size() < static_cast<std::size_t>(coded_length) + 2) {
     try {
@@ -242,8 +245,8 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
   }
   const unsigned char* row = charset->members[e];
   int k = 0;
-  int r = 1;
-  for (; r <= row[0]; ++sibling) {
+  long long total = 0;
+  for (int r = 1; r <= row[0]; ++sibling) {
     const int c = sibling->code - offset;
     if (c < 1 || c > alphabet_size || sibling->nr_children != 0) break;
     while (r <= row[0] && row[r] < c) ++r;
@@ -252,13 +255,46 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
       m.sibling = sibling;
       m.set = sibling->set_id->set;
       m.cursor = -1;
-      m.current = sets->next(m.set, m.cursor);
+      total += set_size(m.set);
       ++r;
     }
   }
+  merged_for_ = node;
 
-  // k-way merge through a small binary heap of cursor indices keyed by the
-  // current element; sibling sets are disjoint, so no key repeats.
+  // Sibling sets of different characters are disjoint. A dense union is
+  // gathered in a bit array and read back in order; a sparse one is merged
+  // through a small heap of cursors.
+  const int words = coded_length / 32 + 1;
+  if (k > 1 && total * 4 >= words) {
+    if (merge_bits_.empty()) merge_bits_.assign(static_cast<std::size_t>(words), 0);
+    std::uint32_t* bits = merge_bits_.data();
+    int lo = words, hi = -1;
+    for (int i = 0; i < k; ++i) {
+      const int* set = merge_cursors[i].set;
+      if (set[0] < 0) {
+        for (int w = 0; w < words; ++w) bits[w] |= static_cast<std::uint32_t>(set[w + 1]);
+        lo = 0;
+        hi = words - 1;
+      } else if (set[0] > 0) {
+        for (int j = 1; j <= set[0]; ++j) bits[set[j] >> 5] |= 1u << (set[j] & 31);
+        lo = std::min(lo, set[1] >> 5);
+        hi = std::max(hi, set[set[0]] >> 5);
+      }
+    }
+    int n = 0;
+    for (int w = lo; w <= hi; ++w) {
+      std::uint32_t b = bits[w];
+      bits[w] = 0;
+      while (b != 0) {
+        merged[++n] = w * 32 + __builtin_ctz(b);
+        b &= b - 1;
+      }
+    }
+    merged[0] = n;
+    return merged;
+  }
+
+  for (int i = 0; i < k; ++i) merge_cursors[i].current = sets->next(merge_cursors[i].set, merge_cursors[i].cursor);
   int heap[256];
   int h = 0;
   auto less = [&](int a, int b) { return merge_cursors[a].current < merge_cursors[b].current; };

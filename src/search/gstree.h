@@ -105,6 +105,11 @@ class GSTree {
   std::size_t chunk_size_ = 0;
   std::unique_ptr<Set_of_Sets> registry_;
   std::unique_ptr<p_queue> queue_;
+  // The node whose merged set merged_set holds, and the node whose merged
+  // set the own count arrays describe (null when they hold anything else).
+  STree_Node* merged_for_ = nullptr;
+  STree_Node* own_counts_node_ = nullptr;
+  std::vector<std::uint32_t> merge_bits_;  // scratch of the dense merge, all zero between merges
 
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);

@@ -88,10 +88,39 @@ int GSTree::STreePQ() {
   queue->insert(root, genorder == 2 ? -static_cast<float>(root->freq)
                       : genorder == 3 ? static_cast<float>(root->freq)
                                       : 0.0f);
+  // Without duplicate detection a child's set is last read when the child
+  // and every sibling that may merge it are done (expanded, never queued, or
+  // taken at the maximum level). The header's nr_seqs, unused in a header,
+  // counts the children not yet done; when it reaches 0 the block's handles
+  // are recycled at once. Their release is still counted where the search
+  // always releases a block (after its last expansion), so the registry's
+  // counters and progress marks are those of that schedule.
+  const bool blocks_hold_sets = maxgrp != 0 || nr_wc_allowed != 0;
+  const bool early_release = abandonequal == 0 && kReleaseSets;
+  const int alphabet_size = charset->alphabet_size;
+  auto owns_set = [alphabet_size](const STree_Node* k) {
+    return (k->code > 128 ? k->code - 128 : k->code) <= alphabet_size;
+  };
+  auto child_done = [&](STree_Node* child) {
+    if (!early_release) return;
+    if (!blocks_hold_sets) {
+      // Only a node at the maximum level gets here; it is never expanded, so
+      // its set would never be released.
+      set_registry->recycle_handle_early(child->set_id);
+      child->set_id = nullptr;
+      return;
+    }
+    STree_Node* header = block_header(child);
+    if (header->nr_seqs == 0 || --header->nr_seqs != 0) return;
+    for (int i = 1; i <= header->nr_children; ++i) {
+      set_registry->recycle_handle_early(header[i].set_id);
+      header[i].set_id = nullptr;
+    }
+  };
+  root_block->nr_seqs = 1;
   int last_frequency = root->freq;
   int node_count = 0;
   int deepest = 0;
-  const bool blocks_hold_sets = maxgrp != 0 || nr_wc_allowed != 0;
 
   for (auto* node = static_cast<STree_Node*>(queue->del_top()); node != nullptr;
        node = static_cast<STree_Node*>(queue->del_top())) {
@@ -104,12 +133,16 @@ int GSTree::STreePQ() {
     std::fflush(stdout);
     if (node->level > deepest) deepest = node->level;
     if (++node_count % 1000 == 0) std::fputs(".", stderr);
-    if (node->level >= maxlevel) continue;
+    if (node->level >= maxlevel) {
+      child_done(node);
+      continue;
+    }
 
     STree_Node* block = insertchildren(node);
     node->children = block;
     if (block != nullptr) {
       block->parent() = node;
+      block->nr_seqs = block->nr_children;
       const int n = block->nr_children;
       const bool reverse = genorder == 1;
       for (int j = 0; j < n; ++j) {
@@ -121,10 +154,13 @@ int GSTree::STreePQ() {
         }
         if (child->nr_seqs != 0 && child->nr_seqs >= minstrings)
           queue->insert(child, priority_of(child, order_counter));
+        else
+          child_done(child);
         if (child->set_id != nullptr) child->set_id->node = child;
       }
     }
 
+    if (blocks_hold_sets) child_done(node);
     if (abandonequal == 0 && kReleaseSets) {
       if (blocks_hold_sets) {
         STree_Node* header = block_header(node);
@@ -132,7 +168,10 @@ int GSTree::STreePQ() {
           error("INTERNAL ERROR: Nr. of expanded nodes is more than allowed...\n");
         if (--header->nr_unexpanded() == 0) {
           for (int i = header->nr_children; i >= 1; --i) {
-            set_registry->delete_set(header[i].set_id);
+            if (header[i].set_id != nullptr)
+              set_registry->delete_set(header[i].set_id);
+            else if (owns_set(header + i))
+              set_registry->count_released_handle();  // recycled early
             header[i].set_id = nullptr;
           }
         }

@@ -118,6 +118,23 @@ int Set_of_Sets::delete_set(Set_ID* id) {
   return 1;
 }
 
+void Set_of_Sets::recycle_handle_early(Set_ID* id) {
+  if (id == nullptr) return;
+  Sets::del_set(id->set);
+  id->set = nullptr;
+  std::free(id->counts);
+  id->counts = nullptr;
+  id->node = nullptr;
+  id->left = free_ids;
+  id->right = nullptr;
+  free_ids = id;
+}
+
+void Set_of_Sets::count_released_handle() {
+  ++nr_deleted;
+  if (nr_deleted % 1000 == 0) std::fputc(0xAC, stderr);
+}
+
 int Set_of_Sets::Delete_all_sets_from_slot(int slot) {
   if (slot > nr_slots || slot < 0) return 0;
   Set_ID*& root = slots[static_cast<std::size_t>(slot)];

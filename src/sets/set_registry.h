@@ -61,6 +61,13 @@ class Set_of_Sets {
   // if it had been registered and never freed, so counters and progress
   // marks stay those of a registry that stores it.
   void count_unstored_set() { count_new_set(); }
+  // Early recycling, for a caller that knows no step will read a handle of
+  // no tree again: its set, count block and the handle itself go back at
+  // once, but the release is not counted. The caller counts it with
+  // count_released_handle at the point where its schedule deletes the set,
+  // so the counters and progress marks stay those of that schedule.
+  void recycle_handle_early(Set_ID* id);
+  void count_released_handle();
 
  private:
   static constexpr int kBlockSize = 1000;

@@ -28,12 +28,19 @@ Usage: check_patterns.py --binary PATH --mode plain|groups|wildcards [--seeds N]
 Only the standard library is used.
 """
 import argparse
+import math
 import os
 import random
 import re
+import struct
 import subprocess
 import sys
 import tempfile
+
+
+def f32(v):
+    """v rounded to single precision."""
+    return struct.unpack("f", struct.pack("f", v))[0]
 
 # ---------------------------------------------------------------------------
 # Input model
@@ -72,10 +79,24 @@ class Charset:
             return self.letters[code - 1]
         return self.groups[code - self.size - 1][1]
 
+    def probability(self, ch):
+        return (self.letters.index(ch) + 1) / 16.0  # exact in binary
+
+    def cost(self, code):
+        """Cost of one code from the probabilities of the file."""
+        if code <= self.size:
+            p, shift, none = self.probability(self.letters[code - 1]), 0.0, -1.0
+        else:
+            p = 0.0
+            for ch in sorted(set(self.groups[code - self.size - 1][0]), key=self.letters.index):
+                p = f32(p + self.probability(ch))
+            shift, none = math.log2(len(self.groups) + 1), -2.0
+        return f32(-math.log2(p) - shift) if 0 < p < 1 else none
+
     def file_text(self):
         lines = ["# charset of the oracle", "alphabet= " + self.letters]
-        for i, c in enumerate(self.letters):
-            lines.append("p= %s %g" % (c, (i + 1) / (len(self.letters) * 2.0)))
+        for c in self.letters:
+            lines.append("p= %s %g" % (c, self.probability(c)))
         if self.stops:
             lines.append("STOP= " + "".join(sorted(self.stops)))
         for members, name in self.groups:
@@ -171,6 +192,7 @@ class Settings:
         self.showsets = 0
         self.ms = None  # (file number, minimum)
         self.showratio, self.goodratio = 0, 0.0
+        self.costf = 0
         self.nr_files = 2
         self.__dict__.update(kw)
         # the ratio needs two input files; morva drops it silently otherwise
@@ -195,7 +217,7 @@ class Settings:
                          ("-only_print_if_gap_allowed", self.only_gap),
                          ("-genorder", self.genorder), ("-freq_set", self.freq_set),
                          ("-showsets", self.showsets), ("-showratio", self.showratio),
-                         ("-goodratio", self.goodratio)):
+                         ("-goodratio", self.goodratio), ("-costf", self.costf)):
             a += [opt, str(val)]
         if self.onepos:
             a.append("-onepos")
@@ -466,7 +488,7 @@ def tokenize(cs, text):
     return tuple(codes)
 
 
-LINE = re.compile(r"^(?P<pat>\S+) (?P<S>\d+)/(?P<P>\d+) (?P<pieces>(?:[^ :/]+:\d+/\d+ )*)"
+LINE = re.compile(r"^(?P<pat>\S+)(?: (?P<cost>[^ /]+))? (?P<S>\d+)/(?P<P>\d+) (?P<pieces>(?:[^ :/]+:\d+/\d+ )*)"
                   r"(?P<set>\S*)(?: R:(?P<R>\S+))?$")
 
 
@@ -530,6 +552,14 @@ def check_run(model, stdout, label):
         if "%s/%s" % (m.group("S"), m.group("P")) != want:
             errors.append("%s: %s has totals %s/%s, brute force %s"
                           % (label, m.group("pat"), m.group("S"), m.group("P"), want))
+        if st.costf:
+            cost = 0.0
+            for code in pattern:
+                cost = f32(cost + cs.cost(code))
+            if m.group("cost") != "%g" % cost:
+                errors.append("%s: %s has cost %s, expected %g" % (label, m.group("pat"), m.group("cost"), cost))
+        elif m.group("cost") is not None:
+            errors.append("%s: %s shows a cost" % (label, m.group("pat")))
         pieces = ""
         if K > 1:
             names = ["No_class"] + inp.class_names
@@ -636,6 +666,8 @@ def random_settings(rng, mode, genorder, inp):
     if rng.random() < 0.25:
         kw["showratio"] = 1
         kw["goodratio"] = rng.choice([0.0, 0.5, 1.5])
+    if rng.random() < 0.3:
+        kw["costf"] = 1
     if rng.random() < 0.2:
         kw["only_gap"] = 1
         kw["no_gap_len"] = rng.choice([1, 2, 3])
@@ -645,7 +677,7 @@ def random_settings(rng, mode, genorder, inp):
         kw["wc"] = rng.choice([1, 1, 2])
         kw["maxwc"] = rng.choice([1, 1, 2, 3])
         kw["no_gap_len"] = rng.choice([1, 1, 2, 3])
-        kw["init_gap_len"] = rng.choice([0, 0, 1, 2])
+        kw["init_gap_len"] = rng.choice([0, 0, 1, 2, 127, 200])  # the last two wrap in 8 bits
     st = Settings(**kw)
     if (st.maxpos and st.maxpos < st.minpos) or (st.maxstrings and st.maxstrings < st.minstrings):
         st.maxpos = st.maxstrings = 0  # morva refuses these; not what is tested here
