@@ -109,11 +109,13 @@ def corpora(data_dir, cache_dir, sizes):
 
 
 def git_commit():
+    """HEAD's short hash, marked -dirty when the sources that make the binary
+    differ from it (the binary is assumed to be built from this work tree)."""
     try:
         rev = subprocess.run(["git", "-C", REPO, "rev-parse", "--short", "HEAD"],
                              capture_output=True, text=True, check=True).stdout.strip()
         dirty = subprocess.run(["git", "-C", REPO, "status", "--porcelain",
-                                "--untracked-files=no"],
+                                "--untracked-files=no", "--", "src", "CMakeLists.txt"],
                                capture_output=True, text=True).stdout.strip()
         return rev + ("-dirty" if dirty else "")
     except (OSError, subprocess.CalledProcessError):
@@ -312,6 +314,8 @@ def main(argv=None):
                         help="log to append to (default bench/results.md)")
     parser.add_argument("--no-record", action="store_true",
                         help="print the figures only, append nothing")
+    parser.add_argument("--commit",
+                        help="commit to record, when the binary was not built from this work tree")
     args = parser.parse_args(argv)
 
     binary = os.path.abspath(args.binary)
@@ -340,7 +344,7 @@ def main(argv=None):
                 parser.error(f"missing corpus file {path}")
 
     date = datetime.datetime.now().strftime("%Y-%m-%d %H:%M")
-    commit = git_commit()
+    commit = args.commit or git_commit()
     mem_limit = int(args.mem_limit_gb * (1 << 30))
     print(f"# {date}  commit {commit}  binary {binary}")
     header = (f"{'corpus':<12} {'scenario':<9} {'wall s':>8} {'cpu s':>7} {'RSS MB':>7} "

@@ -91,7 +91,7 @@ def first_difference(a: bytes, b: bytes) -> str:
     la, lb = a.split(b"\n"), b.split(b"\n")
     for i, (x, y) in enumerate(zip(la, lb)):
         if x != y:
-            return "line %d:\n  normal:    %r\n  reference: %r" % (i + 1, x, y)
+            return "line %d:\n  normal:    %r\n  reference: %r" % (i + 1, x[:200], y[:200])
     return "lengths differ: %d and %d lines" % (len(la), len(lb))
 
 

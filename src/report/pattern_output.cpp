@@ -14,14 +14,23 @@
 char TMPSTRING[151];
 
 const char* GSTree::treestring(STree_Node* node) {
-  int i = 150;
-  TMPSTRING[150] = 0;
-  // A pattern is at most 149 codes plus the root's own code; a subtree moved
-  // under a deeper twin could spell longer, so the front is cut rather than
-  // writing before the buffer.
-  for (STree_Node* cur = node; cur != nullptr && i > 0; cur = parent_of(cur))
-    TMPSTRING[--i] = static_cast<char>(cur->code);
-  return TMPSTRING + i + 1;
+  // A pattern is at most 149 codes plus the root's own code, except where a
+  // subtree moved under a deeper twin is spelled through it; such a pattern
+  // is spelled in a buffer of its own length instead of being cut.
+  std::size_t codes = 0;
+  for (STree_Node* cur = node; cur != nullptr; cur = parent_of(cur)) ++codes;
+  char* buffer = TMPSTRING;
+  std::size_t end = 150;
+  if (codes > 150) {
+    long_pattern_.assign(codes + 1, 0);
+    buffer = &long_pattern_[0];
+    end = codes;
+  }
+  buffer[end] = 0;
+  std::size_t i = end;
+  for (STree_Node* cur = node; cur != nullptr; cur = parent_of(cur))
+    buffer[--i] = static_cast<char>(cur->code);
+  return buffer + i + 1;
 }
 
 void GSTree::print_position_set(const int* set) {

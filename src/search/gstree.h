@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class input_string;
@@ -110,6 +111,7 @@ class GSTree {
   STree_Node* merged_for_ = nullptr;
   STree_Node* own_counts_node_ = nullptr;
   std::vector<std::uint32_t> merge_bits_;  // scratch of the dense merge, all zero between merges
+  std::string long_pattern_;               // spelling of patterns too long for TMPSTRING
 
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
