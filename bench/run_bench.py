@@ -202,6 +202,7 @@ def run_once(binary, args, timeout, mem_limit):
 def run_scenario(binary, args, timeout, repeat, mem_limit):
     """Best of up to `repeat` runs; runs that take over two seconds are not repeated."""
     best = None
+    load = os.getloadavg()[0]
     for i in range(repeat):
         result = run_once(binary, args, timeout, mem_limit)
         if "failed" in result:
@@ -211,6 +212,7 @@ def run_scenario(binary, args, timeout, repeat, mem_limit):
         if result["wall"] > 2.0:
             break
     best["runs"] = i + 1
+    best["load"] = load
     return best
 
 
@@ -236,7 +238,7 @@ def row_cells(date, commit, corpus, scenario, command, r):
     return [date, commit, corpus.name, scenario.name, f"`{command}`",
             fmt(r["wall"], 3), fmt(r.get("user", 0) + r.get("sys", 0), 2),
             fmt(r.get("rss_kb", 0) / 1024, 1), str(r["depth"]), str(r["nodes"]),
-            fmt(ns, 0), f"best of {r['runs']}, report {r['out_mb']:.1f} MB"]
+            fmt(ns, 0), f"best of {r['runs']}, report {r['out_mb']:.1f} MB, load {r['load']:.1f}"]
 
 
 RESULTS_HEADER = """# Whole-run benchmark log
@@ -245,9 +247,11 @@ Rows are appended by `bench/run_bench.py` (see its docstring); each row is one
 run of the release binary on a 2-core machine, report written to a file. Wall
 time is the best of up to three runs (runs over 2 s once); "cpu s" is user +
 system time of that run; peak RSS from GNU time; ns/node = wall time / nodes
-taken by the search. Corpora: the shared data files and the synthetic
-`gen_<size>` corpora of `bench/gen_corpus.py` (two classes). The 5% cut is
-`-minstrings` = ceil(5% of the sequences).
+taken by the search; "load" is the one-minute load average when the runs
+began (other work on the machine slows the runs it overlaps). Corpora: the
+shared data files and the synthetic `gen_<size>` corpora of
+`bench/gen_corpus.py` (two classes). The 5% cut is `-minstrings` =
+ceil(5% of the sequences).
 
 | date | commit | corpus | scenario | command | wall s | cpu s | peak RSS MB | depth | nodes | ns/node | note |
 |---|---|---|---|---|---|---|---|---|---|---|---|
@@ -309,7 +313,7 @@ def main(argv=None):
     parser.add_argument("--repeat", type=int, default=3,
                         help="runs of a short scenario, the best counts (default 3)")
     parser.add_argument("--mem-limit-gb", type=float, default=16.0,
-                        help="address-space limit of a run, 0 for none (default 16)")
+                        help="address-space limit of a run, 0 for none, as sanitizer builds need (default 16)")
     parser.add_argument("--results", default=os.path.join(HERE, "results.md"),
                         help="log to append to (default bench/results.md)")
     parser.add_argument("--no-record", action="store_true",

@@ -39,14 +39,16 @@ g= ACG notT
 
 # Each search is run on every input.  The first group detects equal sets and
 # drops whole registry slots (-genorder 2); the second releases block sets or
-# a node's own set (-abandonequal 0).
+# a node's own set (-abandonequal 0), also of blocks whose children are cut
+# off by -minstrings or -maxlevel.
 SEARCHES = [
     "-genorder 2 -abandonequal 1 -costf 1 -maxgrp 1 -wc 1 -maxwc 2 -max_gap_nr 1 -min_gap 0 -max_gap 2",
     "-genorder 2 -abandonequal 1 -costf 1 -maxgrp 2 -showsets 3",
     "-genorder 2 -abandonequal 2 -wc 2 -max_gap_nr 2 -min_gap 1 -max_gap 3 -no_gap_len 2",
     "-genorder 2 -abandonequal 1 -costf 1 -freq_set 1 -maxgrp 1 -max_gap_nr 1",
     "-genorder 0 -abandonequal 0 -maxgrp 1 -max_gap_nr 1 -min_gap 1 -max_gap 2 -showsets 3",
-    "-genorder 1 -abandonequal 0 -wc 1 -maxwc 3",
+    "-genorder 0 -abandonequal 0 -maxgrp 1 -minstrings 5 -max_gap_nr 1 -showsets 3",
+    "-genorder 1 -abandonequal 0 -wc 1 -maxwc 3 -minstrings 3",
     "-genorder 3 -abandonequal 0 -maxgrp 2 -wc 1 -max_gap_nr 1",
     "-genorder 2 -abandonequal 0 -maxgrp 1 -costf 1",
     "-genorder 0 -abandonequal 0 -max_gap_nr 2 -min_gap 0 -max_gap 1 -showsets 3",

@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""Checks of the benchmark scripts: python3 -m unittest bench/test_bench_scripts.py
+
+The runner is exercised with a stand-in binary (a shell script) so that these
+checks need no build and take a second.
+"""
+
+import os
+import stat
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gen_corpus  # noqa: E402
+import run_bench  # noqa: E402
+
+
+def read_lines(path):
+    with open(path) as f:
+        return f.read().splitlines()
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class GenCorpusTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+
+    def test_corpus_shape(self):
+        pos, neg = gen_corpus.generate(self.dir.name, "20k", 20_000, 7)
+        alphabet = set(gen_corpus.BACKGROUND)
+        total = 0
+        for path in (pos, neg):
+            lines = read_lines(path)
+            self.assertTrue(lines)
+            for line in lines:
+                self.assertGreaterEqual(len(line), gen_corpus.MIN_LEN)
+                self.assertLessEqual(len(line), gen_corpus.MAX_LEN)
+                self.assertLessEqual(set(line), alphabet)
+            total += sum(len(line) for line in lines)
+        # Each class may fall short of its half by less than one shortest sequence.
+        self.assertLessEqual(total, 20_000)
+        self.assertGreater(total, 20_000 - 2 * gen_corpus.MIN_LEN)
+
+    def test_motifs_are_planted_in_their_class(self):
+        pos, neg = gen_corpus.generate(self.dir.name, "100k", 100_000, 7)
+        signature = sum("SGGQ" in line for line in read_lines(pos))
+        background = sum("SGGQ" in line for line in read_lines(neg))
+        self.assertGreater(signature, 0.2 * len(read_lines(pos)))
+        self.assertLess(background, signature / 10)
+
+    def test_same_seed_same_bytes_and_stamp_reuse(self):
+        first = gen_corpus.generate(self.dir.name, "10k", 10_000, 3)
+        contents = [read_bytes(p) for p in first]
+        mtimes = [os.stat(p).st_mtime_ns for p in first]
+        again = gen_corpus.generate(self.dir.name, "10k", 10_000, 3)
+        self.assertEqual([os.stat(p).st_mtime_ns for p in again], mtimes)
+        other = tempfile.TemporaryDirectory()
+        self.addCleanup(other.cleanup)
+        fresh = gen_corpus.generate(other.name, "10k", 10_000, 3)
+        self.assertEqual([read_bytes(p) for p in fresh], contents)
+        # Another seed under the same name rewrites the files.
+        reseeded = gen_corpus.generate(self.dir.name, "10k", 10_000, 4)
+        self.assertNotEqual([read_bytes(p) for p in reseeded], contents)
+
+    def test_size_names(self):
+        self.assertEqual(gen_corpus.parse_size("1M"), 1_000_000)
+        self.assertEqual(gen_corpus.parse_size("5000"), 5000)
+        for bad in ("x", "10", "-5"):
+            with self.assertRaises(Exception):
+                gen_corpus.parse_size(bad)
+
+
+STUB = """#!/bin/sh
+# Stand-in for morva: behaviour chosen by the first argument.
+case "$1" in
+  ok)    printf '# banner\\n\\n# Tree is ready. Maximum depth (levels): 7 and treenodes: 1234\\n'
+         printf '\\n\\n# Patterns are ready\\n# Input String not tested \\n'
+         printf 'progress' >&2 ;;
+  fail)  printf 'Some fatal message\\n' >&2; exit 1 ;;
+  hang)  sleep 30 ;;
+esac
+"""
+
+
+class RunnerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not os.access(run_bench.GNU_TIME, os.X_OK):
+            raise unittest.SkipTest("GNU time is not installed")
+        cls.dir = tempfile.TemporaryDirectory()
+        cls.stub = os.path.join(cls.dir.name, "stub.sh")
+        with open(cls.stub, "w") as f:
+            f.write(STUB)
+        os.chmod(cls.stub, os.stat(cls.stub).st_mode | stat.S_IXUSR)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.dir.cleanup()
+
+    def test_figures_of_a_finished_run(self):
+        r = run_bench.run_once(self.stub, ["ok"], timeout=20, mem_limit=0)
+        self.assertNotIn("failed", r)
+        self.assertEqual((r["depth"], r["nodes"]), (7, 1234))
+        self.assertGreater(r["rss_kb"], 0)
+        self.assertGreater(r["wall"], 0)
+        self.assertEqual(r["status"], 0)
+
+    def test_failure_reports_status_and_last_message(self):
+        r = run_bench.run_once(self.stub, ["fail"], timeout=20, mem_limit=0)
+        self.assertEqual(r["failed"], "exit 1: Some fatal message")
+
+    def test_timeout_kills_the_run(self):
+        r = run_bench.run_once(self.stub, ["hang"], timeout=0.5, mem_limit=0)
+        self.assertEqual(r["failed"], "timeout > 0.5 s")
+
+    def test_tree_line_found_before_a_long_tail(self):
+        path = os.path.join(self.dir.name, "report.txt")
+        with open(path, "w") as f:
+            f.write("x\n" * 10000)
+            f.write("# Tree is ready. Maximum depth (levels): 3 and treenodes: 42\n")
+            f.write("# Patterns are ready\n")
+        self.assertEqual(run_bench.tree_line(path), (3, 42))
+        with open(path, "w") as f:
+            f.write("no closing line\n")
+        self.assertEqual(run_bench.tree_line(path), (None, None))
+
+
+class RecordTest(unittest.TestCase):
+    def test_cut_is_five_percent_rounded_up_and_at_least_two(self):
+        self.assertEqual(run_bench.cut(2681), 135)
+        self.assertEqual(run_bench.cut(400), 20)
+        self.assertEqual(run_bench.cut(10), 2)
+
+    def test_results_log_gets_one_header_and_escaped_rows(self):
+        corpus = run_bench.Corpus("c", ["/data/a.txt"], "f", 10, True)
+        scenario = run_bench.SCENARIOS[0]
+        done = {"wall": 0.5, "user": 0.25, "sys": 0.05, "rss_kb": 2048, "depth": 4,
+                "nodes": 1000, "runs": 3, "out_mb": 0.1, "load": 1.5}
+        rows = [run_bench.row_cells("d", "abc", corpus, scenario, "morva -f a|b", done),
+                run_bench.row_cells("d", "abc", corpus, scenario, "morva", {"skipped": "why"})]
+        self.assertEqual(rows[0][5:11], ["0.500", "0.30", "2.0", "4", "1000", "500000"])
+        self.assertEqual(rows[0][11], "best of 3, report 0.1 MB, load 1.5")
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "results.md")
+            run_bench.append_results(path, rows)
+            run_bench.append_results(path, rows[:1])
+            lines = read_lines(path)
+        self.assertEqual(sum(line.startswith("| date |") for line in lines), 1)
+        table = [line for line in lines if line.startswith("| d |")]
+        self.assertEqual(len(table), 3)
+        self.assertIn("a\\|b", table[0])
+        self.assertTrue(table[1].endswith("| why |"))
+
+    def test_shown_command_uses_base_names(self):
+        corpus = run_bench.Corpus("c", ["/x/a.txt", "/y/b.txt"], "f", 10, True)
+        shown = run_bench.shown_command(["-cf", "/z/groups.charclass", "-maxgrp", "2"], corpus)
+        self.assertEqual(shown, "morva -f a.txt -f b.txt -cf groups.charclass -maxgrp 2")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
