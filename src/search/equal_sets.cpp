@@ -37,28 +37,14 @@ int GSTree::handle_equal_nodes(STree_Node* n) {
   n->children = o->children;
   if (n->children != nullptr) {
     n->children->parent() = n;
-    const float d = n->cost - o->cost;
-    STree_Node* block = n->children;
-    for (int i = 1; i <= block->nr_children; ++i) {
-      STree_Node* k = block + i;
-      k->cost += d;
-      if (k->children != nullptr) Propagate_cost(k, d);
-    }
+    Propagate_cost(n, n->cost - o->cost);
   }
   if (reportduplicates != 0) print_abandon(" ==> and use new instead: ", o, n);
   n->set_id->node = n;
   if (n->children == nullptr) return 0;
 
   if (reportduplicates != 0) std::fputs("# ABANDON DURING PROPAGATE\n", stdout);
-  STree_Node* block = n->children;
-  for (int i = 1; i <= block->nr_children; ++i) {
-    STree_Node* k = block + i;
-    if (k->children == nullptr && is_duplicate(k)) handle_equal_nodes(k);
-    if (k->children != nullptr) {
-      std::fputs("# DEBUG: PROPAGATE Best_pat\n", stdout);
-      Propagate_Best_pat(k);
-    }
-  }
+  Propagate_Best_pat(n);
   if (reportduplicates != 0) std::fputs("# END ABANDON DURING PROPAGATE\n", stdout);
   return 0;
 }

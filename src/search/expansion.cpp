@@ -21,6 +21,25 @@ inline bool gap_condition(int gap_count) {
 
 }  // namespace
 
+void sum_group_counts(const CHARSET& charset, int* counts, int first, int last) {
+  for (int e = first; e <= last; ++e) {
+    const unsigned char* row = charset.members[e];
+    int sum = 0;
+    for (int i = 1; i <= row[0]; ++i) sum += counts[row[i]];
+    counts[e] = sum < minpos ? 0 : sum;
+  }
+}
+
+void prune_rare_characters(const CHARSET& charset, int* counts) {
+  for (int x = 1; x <= charset.alphabet_size; ++x) {
+    if (counts[x] >= minpos) continue;
+    const unsigned char* row = charset.members[x];
+    bool needed = false;
+    for (int i = 1; i <= row[0] && !needed; ++i) needed = counts[row[i]] != 0;
+    if (!needed) counts[x] = 0;
+  }
+}
+
 STree_Node* GSTree::insertchildren(STree_Node* node) {
   const int alphabet_size = charset->alphabet_size;
   const int total_codes = charset->total_codes;
@@ -65,24 +84,12 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
     const int first = G < maxgrp ? alphabet_size + 1 : total_codes;
     int last = total_codes;
     if (nr_wc_allowed != 0 && !(W != 0 && gap_condition(node->gap_count))) last = total_codes - 1;
-    for (int e = first; e <= last; ++e) {
-      const unsigned char* row = charset->members[e];
-      int sum = 0;
-      for (int i = 1; i <= row[0]; ++i) sum += counts[row[i]];
-      counts[e] = sum < minpos ? 0 : sum;
-    }
+    sum_group_counts(*charset, counts, first, last);
     if (node == root) {
       counts[charset->wildcard_code] = 0;
       if (nr_wc_allowed != 0) counts[total_codes] = 0;
     }
-    // A rare character stays when a surviving group is merged from its set.
-    for (int x = 1; x <= alphabet_size; ++x) {
-      if (counts[x] >= minpos) continue;
-      const unsigned char* row = charset->members[x];
-      bool needed = false;
-      for (int i = 1; i <= row[0] && !needed; ++i) needed = counts[row[i]] != 0;
-      if (!needed) counts[x] = 0;
-    }
+    prune_rare_characters(*charset, counts);
   }
 
   bool gap_children = false;
@@ -104,25 +111,18 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   STree_Node* block = newchildren(J);
   node->children = block;
   block->code = 0;
+  // Characters come first in each run, so a group's member siblings are
+  // counted and registered before the group merges their sets.
   STree_Node* child = block + 1;
-  for (int x = 1; x <= total_codes; ++x) {
-    if (counts[x] <= 0) continue;
-    fill_regular_child(node, child, x);
-    if (x <= alphabet_size) {
-      count_and_register(child, code_positions[x]);
-    } else {
-      Count_Nr_of_Classes(child, nullptr);
-      child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
-      child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
-    }
-    ++child;
-  }
-  if (gap_children) {
+  auto add_children = [&](const int* candidate, std::vector<std::vector<int>>& positions, bool gap) {
     for (int x = 1; x <= total_codes; ++x) {
-      if (gap_code_counts[x] <= 0) continue;
-      fill_gap_child(node, child, x);
+      if (candidate[x] <= 0) continue;
+      if (gap)
+        fill_gap_child(node, child, x);
+      else
+        fill_regular_child(node, child, x);
       if (x <= alphabet_size) {
-        count_and_register(child, gap_code_positions[x]);
+        count_and_register(child, positions[x]);
       } else {
         Count_Nr_of_Classes(child, nullptr);
         child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
@@ -130,7 +130,9 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
       }
       ++child;
     }
-  }
+  };
+  add_children(counts, code_positions, false);
+  if (gap_children) add_children(gap_code_counts.data(), gap_code_positions, true);
   return block;
 }
 

@@ -49,19 +49,9 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
   int* counts = gap_code_counts.data();
   for (int x = 1; x <= alphabet_size; ++x) counts[x] = lists[x][0];
   if (node->nr_groups < maxgrp) {
-    for (int e = alphabet_size + 1; e <= total_codes; ++e) {
-      const unsigned char* row = charset->members[e];
-      int sum = 0;
-      for (int i = 1; i <= row[0]; ++i) sum += counts[row[i]];
-      counts[e] = sum < minpos ? 0 : sum;
-    }
-    for (int x = 1; x <= alphabet_size; ++x) {
-      if (counts[x] >= minpos) continue;
-      const unsigned char* row = charset->members[x];
-      bool needed = false;
-      for (int i = 1; i <= row[0] && !needed; ++i) needed = counts[row[i]] != 0;
-      if (!needed) counts[x] = 0;
-    }
+    // After a gap the group of all characters is an ordinary group.
+    sum_group_counts(*charset, counts, alphabet_size + 1, total_codes);
+    prune_rare_characters(*charset, counts);
   } else {
     for (int x = 1; x <= alphabet_size; ++x)
       if (counts[x] < minpos) counts[x] = 0;

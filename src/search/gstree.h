@@ -43,6 +43,11 @@ inline STree_Node* block_header(STree_Node* node) {
 }
 inline STree_Node* parent_of(STree_Node* node) { return block_header(node)->parent(); }
 
+// Candidate counts of groups E in first..last from their member characters,
+// and the removal of rare characters that no surviving group needs.
+void sum_group_counts(const CHARSET& charset, int* counts, int first, int last);
+void prune_rare_characters(const CHARSET& charset, int* counts);
+
 // Refuses settings that would index the per-class arrays of this input out of range.
 void check_search_settings(const input_string& input);
 
