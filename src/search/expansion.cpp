@@ -248,6 +248,8 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
   const unsigned char* row = charset->members[e];
   int k = 0;
   long long total = 0;
+  const int words = coded_length / 32 + 1;
+  int lo = words, hi = -1;  // words spanned by the sibling sets
   for (int r = 1; r <= row[0]; ++sibling) {
     const int c = sibling->code - offset;
     if (c < 1 || c > alphabet_size || sibling->nr_children != 0) break;
@@ -258,6 +260,13 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
       m.set = sibling->set_id->set;
       m.cursor = -1;
       total += set_size(m.set);
+      if (m.set[0] < 0) {
+        lo = 0;
+        hi = words - 1;
+      } else if (m.set[0] > 0) {
+        lo = std::min(lo, m.set[1] >> 5);
+        hi = std::max(hi, m.set[m.set[0]] >> 5);
+      }
       ++r;
     }
   }
@@ -266,21 +275,18 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
   // Sibling sets of different characters are disjoint. A dense union is
   // gathered in a bit array and read back in order; a sparse one is merged
   // through a small heap of cursors.
-  const int words = coded_length / 32 + 1;
-  if (k > 1 && total * 4 >= words) {
+  // Reading the bit array back costs a step per spanned word, the heap a few
+  // comparisons per element: the bit array pays off from about one element
+  // in eight words.
+  if (k > 1 && total * 8 >= hi - lo + 1) {
     if (merge_bits_.empty()) merge_bits_.assign(static_cast<std::size_t>(words), 0);
     std::uint32_t* bits = merge_bits_.data();
-    int lo = words, hi = -1;
     for (int i = 0; i < k; ++i) {
       const int* set = merge_cursors[i].set;
       if (set[0] < 0) {
         for (int w = 0; w < words; ++w) bits[w] |= static_cast<std::uint32_t>(set[w + 1]);
-        lo = 0;
-        hi = words - 1;
-      } else if (set[0] > 0) {
+      } else {
         for (int j = 1; j <= set[0]; ++j) bits[set[j] >> 5] |= 1u << (set[j] & 31);
-        lo = std::min(lo, set[1] >> 5);
-        hi = std::max(hi, set[set[0]] >> 5);
       }
     }
     int n = 0;
