@@ -1,4 +1,5 @@
 // Occurrence counts per class: positions and distinct sequences of a set.
+#include <algorithm>
 #include <cstring>
 
 #include "input/input_string.h"
@@ -54,6 +55,46 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   return sequences;
 }
 
+void GSTree::count_group_union(STree_Node* node) {
+  // The member siblings' sets are disjoint, so the union's positions add up;
+  // a sequence is counted once by stamping it with the number of this count.
+  const int k = collect_group_siblings(node);
+  cur_seq_counts = seq_counts.data();
+  cur_pos_counts = pos_counts.data();
+  own_counts_node_ = nullptr;
+  int* pos = pos_counts.data();
+  int* seq = seq_counts.data();
+  const int slots = nr_classes + 2;
+  std::memset(pos, 0, sizeof(int) * slots);
+  std::memset(seq, 0, sizeof(int) * slots);
+  if (seq_stamp_.empty()) seq_stamp_.assign(static_cast<std::size_t>(input->nr_sequences) + 1, 0);
+  if (++stamp_ == 0) {  // after 2^32 counts the stamps start again from clean
+    std::fill(seq_stamp_.begin(), seq_stamp_.end(), 0u);
+    stamp_ = 1;
+  }
+  unsigned* stamp = seq_stamp_.data();
+  const unsigned now = stamp_;
+  const int* seq_of_pos = input->seq_of_pos.data();
+  const unsigned char* class_of_seq = input->class_of_seq.data();
+  int positions = 0;
+  int sequences = 0;
+  for (int i = 0; i < k; ++i) {
+    for_each_element(merge_cursors[i].set, coded_length, [&](int p) {
+      ++positions;
+      const int s = seq_of_pos[p];
+      const int c = class_of_seq[s];
+      ++pos[c];
+      if (stamp[s] != now) {
+        stamp[s] = now;
+        ++sequences;
+        ++seq[c];
+      }
+    });
+  }
+  pos[nr_classes + 1] = positions;
+  seq[nr_classes + 1] = sequences;
+}
+
 int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {
   Set_ID* id = node->set_id;
   if (id != nullptr && id->set != nullptr) {
@@ -75,6 +116,9 @@ int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {
     if (merged_of_node && own_counts_node_ == node) {
       cur_seq_counts = seq_counts.data();
       cur_pos_counts = pos_counts.data();
+    } else if (set == nullptr && merged_for_ != node) {
+      count_group_union(node);
+      own_counts_node_ = node;
     } else {
       if (set == nullptr) set = multimerge_group_sets(node);
       Count_Nr_of_Classes(set);

@@ -215,21 +215,8 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions) 
   }
 }
 
-int* GSTree::multimerge_group_sets(STree_Node* node) {
-  // The search asks for the same node's set several times in a row (count,
-  // print, expansion); the sibling sets cannot change in between.
-  if (merged_for_ == node) return merged_set.data();
+int GSTree::collect_group_siblings(STree_Node* node) {
   const int alphabet_size = charset->alphabet_size;
-  if (merged_set.size() < static_cast<std::size_t>(coded_length) + 2) {
-    try {
-      merged_set.assign(static_cast<std::size_t>(coded_length) + 2, 0);
-    } catch (const std::bad_alloc&) {
-      error("Out of memory: couldn't allocate the merged set of a group");
-    }
-  }
-  int* merged = merged_set.data();
-  merged[0] = 0;
-
   int e;
   STree_Node* sibling;
   int offset;  // subtracted from a sibling's code to get the code it stands for
@@ -245,11 +232,11 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
     ++sibling;
     offset = 0;
   }
+  // Siblings and the member row are both in increasing code order; the
+  // scan stops at the first sibling that is no character (at the latest the
+  // group node itself).
   const unsigned char* row = charset->members[e];
   int k = 0;
-  long long total = 0;
-  const int words = coded_length / 32 + 1;
-  int lo = words, hi = -1;  // words spanned by the sibling sets
   for (int r = 1; r <= row[0]; ++sibling) {
     const int c = sibling->code - offset;
     if (c < 1 || c > alphabet_size || sibling->nr_children != 0) break;
@@ -259,15 +246,39 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
       m.sibling = sibling;
       m.set = sibling->set_id->set;
       m.cursor = -1;
-      total += set_size(m.set);
-      if (m.set[0] < 0) {
-        lo = 0;
-        hi = words - 1;
-      } else if (m.set[0] > 0) {
-        lo = std::min(lo, m.set[1] >> 5);
-        hi = std::max(hi, m.set[m.set[0]] >> 5);
-      }
       ++r;
+    }
+  }
+  return k;
+}
+
+int* GSTree::multimerge_group_sets(STree_Node* node) {
+  // The search asks for the same node's set several times in a row (count,
+  // print, expansion); the sibling sets cannot change in between.
+  if (merged_for_ == node) return merged_set.data();
+  if (merged_set.size() < static_cast<std::size_t>(coded_length) + 2) {
+    try {
+      merged_set.assign(static_cast<std::size_t>(coded_length) + 2, 0);
+    } catch (const std::bad_alloc&) {
+      error("Out of memory: couldn't allocate the merged set of a group");
+    }
+  }
+  int* merged = merged_set.data();
+  merged[0] = 0;
+
+  const int k = collect_group_siblings(node);
+  long long total = 0;
+  const int words = coded_length / 32 + 1;
+  int lo = words, hi = -1;  // words spanned by the sibling sets
+  for (int i = 0; i < k; ++i) {
+    const int* set = merge_cursors[i].set;
+    total += set_size(set);
+    if (set[0] < 0) {
+      lo = 0;
+      hi = words - 1;
+    } else if (set[0] > 0) {
+      lo = std::min(lo, set[1] >> 5);
+      hi = std::max(hi, set[set[0]] >> 5);
     }
   }
   merged_for_ = node;

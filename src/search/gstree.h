@@ -94,6 +94,11 @@ class GSTree {
   int STreePQ();
   STree_Node* insertchildren(STree_Node* node);
   int* multimerge_group_sets(STree_Node* node);
+  // Fills merge_cursors with the character siblings whose sets make up the
+  // set of a group node; returns their number.
+  int collect_group_siblings(STree_Node* node);
+  // Counts the union of those sibling sets without merging them.
+  void count_group_union(STree_Node* node);
   int insert_children_add_gap(STree_Node* node, const int* set);
   int handle_equal_nodes(STree_Node* n);
   int Propagate_cost(STree_Node* n, float d);
@@ -116,7 +121,9 @@ class GSTree {
   STree_Node* merged_for_ = nullptr;
   STree_Node* own_counts_node_ = nullptr;
   std::vector<std::uint32_t> merge_bits_;  // scratch of the dense merge, all zero between merges
-  std::string long_pattern_;               // spelling of patterns too long for TMPSTRING
+  std::string long_pattern_;
+  std::vector<unsigned> seq_stamp_;  // per sequence: the last union count that saw it
+  unsigned stamp_ = 0;               // spelling of patterns too long for TMPSTRING
 
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
