@@ -7,15 +7,18 @@
 #include "search/set_walk.h"
 #include "sets/set_registry.h"
 
-int GSTree::Count_Nr_of_Classes(const int* set) {
+void GSTree::start_own_count() {
   cur_seq_counts = seq_counts.data();
   cur_pos_counts = pos_counts.data();
   own_counts_node_ = nullptr;
+  std::fill(pos_counts.begin(), pos_counts.end(), 0);
+  std::fill(seq_counts.begin(), seq_counts.end(), 0);
+}
+
+int GSTree::Count_Nr_of_Classes(const int* set) {
+  start_own_count();
   int* pos = pos_counts.data();
   int* seq = seq_counts.data();
-  const int slots = nr_classes + 2;
-  std::memset(pos, 0, sizeof(int) * slots);
-  std::memset(seq, 0, sizeof(int) * slots);
 
   const int* seq_of_pos = input->seq_of_pos.data();
   const unsigned char* class_of_seq = input->class_of_seq.data();
@@ -59,14 +62,9 @@ void GSTree::count_group_union(STree_Node* node) {
   // The member siblings' sets are disjoint, so the union's positions add up;
   // a sequence is counted once by stamping it with the number of this count.
   const int k = collect_group_siblings(node);
-  cur_seq_counts = seq_counts.data();
-  cur_pos_counts = pos_counts.data();
-  own_counts_node_ = nullptr;
+  start_own_count();
   int* pos = pos_counts.data();
   int* seq = seq_counts.data();
-  const int slots = nr_classes + 2;
-  std::memset(pos, 0, sizeof(int) * slots);
-  std::memset(seq, 0, sizeof(int) * slots);
   if (seq_stamp_.empty()) seq_stamp_.assign(static_cast<std::size_t>(input->nr_sequences) + 1, 0);
   if (++stamp_ == 0) {  // after 2^32 counts the stamps start again from clean
     std::fill(seq_stamp_.begin(), seq_stamp_.end(), 0u);

@@ -99,6 +99,8 @@ class GSTree {
   int collect_group_siblings(STree_Node* node);
   // Counts the union of those sibling sets without merging them.
   void count_group_union(STree_Node* node);
+  // Points the current counts at the own arrays and clears them.
+  void start_own_count();
   int insert_children_add_gap(STree_Node* node, const int* set);
   int handle_equal_nodes(STree_Node* n);
   int Propagate_cost(STree_Node* n, float d);
