@@ -1,20 +1,12 @@
 #!/usr/bin/env python3
 """Position sets given back to the registry during the search must never be
-read again.
+read again: freed handles are reused at once, so a stale read shows up as a
+different report (and, in a sanitizer build, as a use-after-free).
 
-The search releases stored sets as it goes: a node's own set right after its
-expansion, the sets of a whole children block after its last expanded child
-(with groups or wildcards, whose sets are merged from their siblings), and a
-whole registry slot when the frequency falls in the most-frequent-first order
-with duplicate detection.  Freed handles are reused at once, so a stale read
-shows up as a different report (and, in a sanitizer build, as a
-use-after-free).
-
-This script runs release-heavy searches on small random inputs with two
-builds: the normal one and a reference build (compiled with
-MORVA_NEVER_RELEASE) that keeps every set to the end of the run.  Standard
-output, standard error and the exit status must be the same; the only
-allowed difference is the 0xAC byte that marks every 1000 freed handles.
+Release-heavy searches run on small random inputs with the normal build and
+with a build compiled with MORVA_NEVER_RELEASE, which keeps every set to the
+end.  Standard output, standard error and the exit status must be the same,
+but for the 0xAC marks of freed handles.
 
   release_check.py --binary BUILD/morva --reference BUILD/morva_never_release
 """

@@ -1,13 +1,11 @@
 #pragma once
 // Scratch files for the input and character-set tests: each test gets a
 // fresh directory under the system's temporary directory.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "run/globals.h"
@@ -35,18 +33,6 @@ class ScratchDir {
  private:
   std::string path_;
 };
-
-inline std::string read_file(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline bool file_exists(const std::string& name) {
-  struct stat st;
-  return stat(name.c_str(), &st) == 0;
-}
 
 // Every test starts from the documented settings, quietly.
 inline void reset_settings() {

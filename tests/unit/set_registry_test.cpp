@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,13 +12,6 @@ namespace {
 std::vector<int> list_of(std::vector<int> elements) {
   elements.insert(elements.begin(), static_cast<int>(elements.size()));
   return elements;
-}
-
-std::vector<int> walk(const Sets& sets, const int* set) {
-  std::vector<int> out;
-  int cursor = -1;
-  for (int x = sets.next(set, cursor); x >= 0; x = sets.next(set, cursor)) out.push_back(x);
-  return out;
 }
 
 // The registry writes a construction line; keep it out of the test log.
@@ -31,79 +25,23 @@ struct Registry {
   Set_of_Sets* operator->() const { return r.get(); }
 };
 
-TEST(SetRegistry, ConstructionLineAndEmptyState) {
-  testing::internal::CaptureStdout();
-  Set_of_Sets registry(1000, 7);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "# Set_of_Sets: Domain size is: 1000 and nr. of set-collections is 7\n");
-  EXPECT_EQ(registry.slots.size(), 8u);
-  EXPECT_EQ(registry.nr_sets, 0);
-  EXPECT_EQ(registry.nr_deleted, 0);
-  EXPECT_EQ(registry.free_ids, nullptr);
-  EXPECT_EQ(registry.sets->domain_size, 1000);
-}
-
 TEST(SetRegistry, EqualSetsMeetInOneSlotOnly) {
   Registry reg(64, 5);
   const std::vector<int> a = list_of({3, 9, 40});
   const std::vector<int> a_again = a;
   Set_ID* first = reg->Insert_Set(a.data(), 2);
-  // Three elements in a domain of 64 are stored as a bit array.
-  EXPECT_EQ(first->set[0], -4);
-  EXPECT_EQ(walk(*reg->sets, first->set), (std::vector<int>{3, 9, 40}));
-  EXPECT_EQ(first->node, nullptr);
-  EXPECT_EQ(first->counts, nullptr);
   EXPECT_EQ(reg->Insert_Set(a_again.data(), 2), first);
-  EXPECT_EQ(reg->nr_sets, 1);
   EXPECT_EQ(a, a_again);  // the caller's arrays are untouched
-
-  // The same set in a bit array is the same set.
-  int* bits = reg->sets->Make_BA_from_L(a.data());
+  int* bits = reg->sets->Make_BA_from_L(a.data());  // the same set as a bit array
   EXPECT_EQ(reg->Insert_Set(bits, 2), first);
   Sets::del_set(bits);
-
-  Set_ID* other_slot = reg->Insert_Set(a.data(), 3);
-  EXPECT_NE(other_slot, first);
-  EXPECT_EQ(reg->nr_sets, 2);
-
-  // Slots above S are slot S.
-  Set_ID* high = reg->Insert_Set(a.data(), 99);
-  EXPECT_EQ(reg->slots[5], high);
+  EXPECT_NE(reg->Insert_Set(a.data(), 3), first);
+  Set_ID* high = reg->Insert_Set(a.data(), 99);  // slots above S are slot S
   EXPECT_EQ(reg->Insert_Set(a.data(), 5), high);
   EXPECT_EQ(reg->nr_sets, 3);
-
   EXPECT_NE(reg->Insert_Single_Set(a.data()), reg->Insert_Single_Set(a.data()));
   EXPECT_EQ(reg->nr_sets, 5);
-}
 
-TEST(SetRegistry, TreeKeepsEverySetOnceAndFindsEachAgain) {
-  Registry reg(10000, 3);
-  std::vector<std::vector<int>> inputs;
-  for (int n = 0; n < 40; ++n) {
-    for (int shift = 0; shift < 5; ++shift) {
-      std::vector<int> elements;
-      for (int k = 0; k < n; ++k) elements.push_back(shift + 7 * k);
-      inputs.push_back(list_of(elements));
-    }
-  }
-  std::vector<Set_ID*> ids;
-  for (const auto& in : inputs) ids.push_back(reg->Insert_Set(in.data(), 1));
-  EXPECT_EQ(reg->count_treenodes(reg->slots[1]), reg->nr_sets);
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    EXPECT_EQ(reg->Insert_Set(inputs[i].data(), 1), ids[i]) << i;
-  }
-  // The empty set comes once, whatever the shift.
-  EXPECT_EQ(reg->nr_sets, 39 * 5 + 1);
-  EXPECT_EQ(reg->count_treenodes(nullptr), 0);
-}
-
-TEST(SetRegistry, FreshHandlesComeInAddressOrder) {
-  Registry reg(64, 1);
-  Set_ID* a = reg->new_setid();
-  Set_ID* b = reg->new_setid();
-  EXPECT_EQ(b, a + 1);
-  EXPECT_EQ(b->left, nullptr);
-  EXPECT_EQ(reg->free_ids, a + 2);
 }
 
 TEST(SetRegistry, DeletedHandlesAreReusedLastFreedFirst) {
@@ -119,33 +57,22 @@ TEST(SetRegistry, DeletedHandlesAreReusedLastFreedFirst) {
   ASSERT_EQ(r2->right, r3);
   ASSERT_EQ(r1->left, r0);
   r2->counts = reg->new_counts(6);
-  r0->counts = reg->new_counts(6);
-
   EXPECT_EQ(reg->Delete_all_sets_from_slot(1), 1);
   EXPECT_EQ(reg->slots[1], nullptr);
   EXPECT_EQ(reg->nr_deleted, 4);
-  // Pushed in the order r0, r1, r3, r2: handed out again in reverse.
+  // Pushed in the order r0, r1, r3, r2: handed out again in reverse, cleared.
   for (Set_ID* expected : {r2, r3, r1, r0}) {
     Set_ID* got = reg->new_setid();
     EXPECT_EQ(got, expected);
-    EXPECT_EQ(got->set, nullptr);
-    EXPECT_EQ(got->counts, nullptr);
-    EXPECT_EQ(got->left, nullptr);
-    EXPECT_EQ(got->right, nullptr);
+    EXPECT_TRUE(!got->set && !got->counts && !got->left && !got->right);
   }
   EXPECT_EQ(reg->free_ids, r0 + 1);  // then the rest of the first block
   EXPECT_EQ(reg->Delete_all_sets_from_slot(1), 0);
-  EXPECT_EQ(reg->Delete_all_sets_from_slot(2), 0);
   EXPECT_EQ(reg->delete_set(nullptr), 0);
-  EXPECT_EQ(reg->nr_deleted, 4);
-}
 
-TEST(SetRegistry, SingleSetsAreDeletedOneByOne) {
-  Registry reg(64, 1);
   const std::vector<int> s = list_of({4});
   Set_ID* a = reg->Insert_Single_Set(s.data());
   Set_ID* b = reg->Insert_Single_Set(s.data());
-  b->counts = reg->new_counts(8);
   EXPECT_EQ(reg->delete_set(b), 1);
   EXPECT_EQ(reg->delete_set(a), 1);
   EXPECT_EQ(reg->Insert_Single_Set(s.data()), a);
@@ -162,17 +89,14 @@ TEST(SetRegistry, DegenerateChainIsDeletedAndCountedWithoutDeepRecursion) {
   for (int i = 1; i < length; ++i) {
     Set_ID* next = reg->new_setid();
     next->set = reg->sets->l_sets->create(0);
-    if (i % 2) tail->right = next; else tail->left = next;
+    (i % 2 ? tail->right : tail->left) = next;
     tail = next;
   }
   EXPECT_EQ(reg->count_treenodes(root), length);
   testing::internal::CaptureStderr();
   EXPECT_EQ(reg->delete_set(root), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string(length / 1000, '\xAC'));
-  EXPECT_EQ(reg->nr_deleted, length);
-  // Post-order: the root was pushed last and comes back first, the deepest
-  // handle comes back last.
-  EXPECT_EQ(reg->new_setid(), root);
+  EXPECT_EQ(reg->new_setid(), root);  // post-order: the root was pushed last
 }
 
 TEST(SetRegistry, ProgressMarksPerThousand) {
@@ -183,44 +107,21 @@ TEST(SetRegistry, ProgressMarksPerThousand) {
     single[1] = i;
     reg->Insert_Set(single.data(), 1);
   }
+  single[1] = 5;
+  for (int i = 0; i < 2000; ++i) reg->Insert_Set(single.data(), 1);  // not new
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   testing::internal::CaptureStderr();
   single[1] = 999;
   reg->Insert_Single_Set(single.data());
   EXPECT_EQ(testing::internal::GetCapturedStderr(), ":");
-  EXPECT_EQ(reg->nr_sets, 1000);
 
-  // Inserting an existing set is not a new set.
   testing::internal::CaptureStderr();
-  single[1] = 5;
-  for (int i = 0; i < 2000; ++i) reg->Insert_Set(single.data(), 1);
+  reg->Delete_all_sets_from_slot(1);  // 999 handles
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-
-  testing::internal::CaptureStderr();
-  reg->Delete_all_sets_from_slot(1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // 999 handles
   reg->Insert_Set(single.data(), 2);
   testing::internal::CaptureStderr();
   reg->Delete_all_sets_from_slot(2);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "\xAC");
-}
-
-TEST(SetRegistry, SlotReport) {
-  Registry reg(320, 10);
-  std::vector<int> s = list_of({1});
-  for (int slot : {0, 2, 3, 7}) {
-    for (int k = 0; k <= slot; ++k) {
-      s[1] = k;
-      reg->Insert_Set(s.data(), slot);
-    }
-  }
-  reg->Insert_Single_Set(s.data());
-  testing::internal::CaptureStdout();
-  reg->test();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "\n\nShow ALL sets of Set_of_Sets:\nDomain Size: 320\n"
-            "0\t1\t\t2\t3\t\t3\t4\n7\t8\t\t"
-            "\n------------------\nTotal of 16 (17) different sets!\n\n");
 }
 
 TEST(SetRegistryDeathTest, RefusesWhatItCannotStore) {

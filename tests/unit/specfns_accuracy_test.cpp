@@ -23,14 +23,8 @@ struct Worst {
   int count = 0;
 };
 
-// Branch letters of the table: P/p power series (direct/logarithmic product),
-// D/L continued fraction (direct/logarithmic), W power form, E expm1 form,
-// X exact end value.
-double beta_bound(char branch) { return (branch == 'p' || branch == 'L') ? 1e-10 : 1e-13; }
-
 double rel_err(double got, double ref) {
-  if (ref == 0.0) return std::fabs(got);
-  return std::fabs(got - ref) / std::fabs(ref);
+  return ref == 0.0 ? std::fabs(got) : std::fabs(got - ref) / std::fabs(ref);
 }
 
 TEST(SpecfnsAccuracy, MatchesHighPrecisionReference) {
@@ -39,34 +33,24 @@ TEST(SpecfnsAccuracy, MatchesHighPrecisionReference) {
   ASSERT_TRUE(in) << "cannot open " << path;
 
   std::map<std::string, Worst> worst;
-  int failures = 0;
-  int lines = 0;
+  int failures = 0, lines = 0;
   std::string line;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream ls(line);
-    std::string fn;
-    ls >> fn;
-    double got = 0.0, ref = 0.0, err = 0.0, bound = 0.0;
+    std::string fn, a, b, c, branch, r;
+    ls >> fn >> a;
+    double got = 0.0, err = 0.0, bound = 1e-14;
     std::string group = fn;
-    bool tiny_ok = false;  // the reference underflows: only smallness counts
-
+    const double x = std::strtod(a.c_str(), nullptr);
     if (fn == "gammafn" || fn == "lgam" || fn == "log1p" || fn == "expm1") {
-      std::string xs, rs;
-      ls >> xs >> rs;
-      const double x = std::strtod(xs.c_str(), nullptr);
-      ref = std::strtod(rs.c_str(), nullptr);
-      if (fn == "gammafn") {
-        got = specfns::gammafn(x);
-        group += x < 0 ? " x<0" : " x>0";
-      } else if (fn == "lgam") {
-        got = specfns::lgam(x);
-        group += x < 0 ? " x<0" : " x>0";
-      } else if (fn == "log1p") {
-        got = specfns::log1p(x);
-      } else {
-        got = specfns::expm1(x);
-      }
+      ls >> r;
+      const double ref = std::strtod(r.c_str(), nullptr);
+      got = fn == "gammafn" ? specfns::gammafn(x)
+            : fn == "lgam"  ? specfns::lgam(x)
+            : fn == "log1p" ? specfns::log1p(x)
+                            : specfns::expm1(x);
+      if (fn == "gammafn" || fn == "lgam") group += x < 0 ? " x<0" : " x>0";
       err = rel_err(got, ref);
       // ln|Gamma| has zeros (at 1 and 2, and between the negative poles):
       // there only an absolute error is meaningful.
@@ -74,30 +58,28 @@ TEST(SpecfnsAccuracy, MatchesHighPrecisionReference) {
         err = std::fabs(got - ref);
         group += " |ref|<1 (abs)";
       }
-      bound = 1e-14;
     } else if (fn == "incbet" || fn == "bdtr" || fn == "bdtrc") {
-      std::string s1, s2, s3, br, rs;
-      ls >> s1 >> s2 >> s3 >> br >> rs;
-      ref = std::strtod(rs.c_str(), nullptr);
-      const double x = std::strtod(s3.c_str(), nullptr);
-      if (fn == "incbet") {
-        got = specfns::incbet(std::strtod(s1.c_str(), nullptr), std::strtod(s2.c_str(), nullptr), x);
-      } else {
-        const int k = std::stoi(s1);
-        const int n = std::stoi(s2);
-        got = fn == "bdtr" ? specfns::bdtr(k, n, x) : specfns::bdtrc(k, n, x);
-      }
-      group += " " + br;
-      bound = beta_bound(br[0]);
-      tiny_ok = std::fabs(ref) < 1e-290;
-      err = tiny_ok ? 0.0 : rel_err(got, ref);
-      if (tiny_ok && !(std::fabs(got) < 1e-280)) err = 1.0;
+      ls >> b >> c >> branch >> r;
+      const double ref = std::strtod(r.c_str(), nullptr);
+      const double p = std::strtod(c.c_str(), nullptr);
+      if (fn == "incbet")
+        got = specfns::incbet(x, std::strtod(b.c_str(), nullptr), p);
+      else
+        got = (fn == "bdtr" ? specfns::bdtr : specfns::bdtrc)(std::stoi(a), std::stoi(b), p);
+      // Branches: P/p power series (direct/logarithmic product), D/L
+      // continued fraction (direct/logarithmic), W power form, E expm1 form,
+      // X exact end value.
+      group += " " + branch;
+      bound = (branch[0] == 'p' || branch[0] == 'L') ? 1e-10 : 1e-13;
+      if (std::fabs(ref) < 1e-290)  // the reference underflows: only smallness counts
+        err = std::fabs(got) < 1e-280 ? 0.0 : 1.0;
+      else
+        err = rel_err(got, ref);
     } else {
       ADD_FAILURE() << "unknown line: " << line;
       continue;
     }
     ++lines;
-
     Worst& w = worst[group];
     w.bound = bound;
     ++w.count;
@@ -105,10 +87,8 @@ TEST(SpecfnsAccuracy, MatchesHighPrecisionReference) {
       w.err = err;
       w.where = line;
     }
-    if (!(err <= bound)) {
-      if (++failures <= 20)
-        ADD_FAILURE() << line << "\n  got " << got << " error " << err << " bound " << bound;
-    }
+    if (!(err <= bound) && ++failures <= 20)
+      ADD_FAILURE() << line << "\n  got " << got << " error " << err << " bound " << bound;
   }
   EXPECT_GT(lines, 1000);
   EXPECT_EQ(failures, 0);
