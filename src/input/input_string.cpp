@@ -97,7 +97,8 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
     const void* zero = std::memchr(text + p, 0, static_cast<std::size_t>(length - p));
     if (zero == nullptr) error("The joined input has fewer separators than sequences:", k);
     const int end = static_cast<int>(static_cast<const unsigned char*>(zero) - text);
-    seq_of_pos.insert(seq_of_pos.end(), static_cast<std::size_t>(end - p + 1), k);
+    seq_of_pos.insert(seq_of_pos.end(), static_cast<std::size_t>(end - p + 1),
+                      static_cast<std::uint16_t>(k));
     seq_end[k] = end;
     class_of_seq[k] = sequences.classes[k - 1];
     p = end + 1;

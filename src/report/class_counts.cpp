@@ -20,7 +20,7 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   int* pos = pos_counts.data();
   int* seq = seq_counts.data();
 
-  const int* seq_of_pos = input->seq_of_pos.data();
+  const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
   const unsigned char* class_of_seq = input->class_of_seq.data();
   int positions = 0;
   int sequences = 0;
@@ -72,7 +72,7 @@ void GSTree::count_group_union(STree_Node* node) {
   }
   unsigned* stamp = seq_stamp_.data();
   const unsigned now = stamp_;
-  const int* seq_of_pos = input->seq_of_pos.data();
+  const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
   const unsigned char* class_of_seq = input->class_of_seq.data();
   int positions = 0;
   int sequences = 0;

@@ -38,7 +38,7 @@ void GSTree::print_position_set(const int* set) {
     sets->print(set, stdout, showsets);
     return;
   }
-  const int* seq_of_pos = input->seq_of_pos.data();
+  const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
   const int* seq_end = input->seq_end.data();
   if (showsets == 4) {
     std::printf("Pos:Str:%d<", set_size(set));
