@@ -62,6 +62,13 @@ void GSTree::count_group_union(STree_Node* node) {
   // The member siblings' sets are disjoint, so the union's positions add up;
   // a sequence is counted once by stamping it with the number of this count.
   const int k = collect_group_siblings(node);
+  int lo, hi;
+  if (sibling_union_is_dense(k, lo, hi)) {
+    // A dense union is cheaper merged and walked once than walked set by set
+    // through the sequence table.
+    Count_Nr_of_Classes(multimerge_group_sets(node));
+    return;
+  }
   start_own_count();
   int* pos = pos_counts.data();
   int* seq = seq_counts.data();

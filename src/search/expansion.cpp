@@ -252,6 +252,28 @@ int GSTree::collect_group_siblings(STree_Node* node) {
   return k;
 }
 
+bool GSTree::sibling_union_is_dense(int k, int& lo, int& hi) const {
+  long long total = 0;
+  const int words = coded_length / 32 + 1;
+  lo = words;
+  hi = -1;  // words spanned by the sibling sets
+  for (int i = 0; i < k; ++i) {
+    const int* set = merge_cursors[i].set;
+    total += set_size(set);
+    if (set[0] < 0) {
+      lo = 0;
+      hi = words - 1;
+    } else if (set[0] > 0) {
+      lo = std::min(lo, set[1] >> 5);
+      hi = std::max(hi, set[set[0]] >> 5);
+    }
+  }
+  // Reading a bit array back costs a step per spanned word, a heap a few
+  // comparisons per element: the bit array pays off from about one element
+  // in eight words.
+  return k > 1 && total * 8 >= hi - lo + 1;
+}
+
 int* GSTree::multimerge_group_sets(STree_Node* node) {
   // The search asks for the same node's set several times in a row (count,
   // print, expansion); the sibling sets cannot change in between.
@@ -267,29 +289,15 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
   merged[0] = 0;
 
   const int k = collect_group_siblings(node);
-  long long total = 0;
   const int words = coded_length / 32 + 1;
-  int lo = words, hi = -1;  // words spanned by the sibling sets
-  for (int i = 0; i < k; ++i) {
-    const int* set = merge_cursors[i].set;
-    total += set_size(set);
-    if (set[0] < 0) {
-      lo = 0;
-      hi = words - 1;
-    } else if (set[0] > 0) {
-      lo = std::min(lo, set[1] >> 5);
-      hi = std::max(hi, set[set[0]] >> 5);
-    }
-  }
+  int lo = 0, hi = -1;
+  const bool dense = sibling_union_is_dense(k, lo, hi);
   merged_for_ = node;
 
   // Sibling sets of different characters are disjoint. A dense union is
   // gathered in a bit array and read back in order; a sparse one is merged
   // through a small heap of cursors.
-  // Reading the bit array back costs a step per spanned word, the heap a few
-  // comparisons per element: the bit array pays off from about one element
-  // in eight words.
-  if (k > 1 && total * 8 >= hi - lo + 1) {
+  if (dense) {
     if (merge_bits_.empty()) merge_bits_.assign(static_cast<std::size_t>(words), 0);
     std::uint32_t* bits = merge_bits_.data();
     for (int i = 0; i < k; ++i) {

@@ -97,6 +97,9 @@ class GSTree {
   // Fills merge_cursors with the character siblings whose sets make up the
   // set of a group node; returns their number.
   int collect_group_siblings(STree_Node* node);
+  // Whether the union of the k collected sibling sets is dense enough to be
+  // gathered in a bit array; lo..hi are the words they span.
+  bool sibling_union_is_dense(int k, int& lo, int& hi) const;
   // Counts the union of those sibling sets without merging them.
   void count_group_union(STree_Node* node);
   // Points the current counts at the own arrays and clears them.
