@@ -19,9 +19,14 @@ int* allocate_words(std::size_t words, bool zeroed) {
   return static_cast<int*>(block);
 }
 
-// Bits of one data word: the sum of `size_mask` over its four bytes, which
-// the processor's population count gives in one step.
-inline int word_size(std::uint32_t word) { return __builtin_popcount(word); }
+// Bits of one data word: the sum of `size_mask` over its four bytes. Counted
+// with bit arithmetic, since the baseline instruction set has no population
+// count and the builtin would become a library call per word.
+inline int word_size(std::uint32_t v) {
+  v = v - ((v >> 1) & 0x55555555u);
+  v = (v & 0x33333333u) + ((v >> 2) & 0x33333333u);
+  return static_cast<int>((((v + (v >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
+}
 
 }  // namespace
 
