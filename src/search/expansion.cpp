@@ -61,15 +61,21 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   const unsigned char* stop_flag = charset->stop_flag.data();
   {
     // One pass distributes the positions by the code that follows them.
+    // The write cursor of each list lives in a local table, away from the
+    // lists' own count words, which are set once at the end.
     int* lists[128];
-    for (int x = 0; x <= alphabet_size; ++x) lists[x] = code_positions[x].data();
+    int ends[128];
+    for (int x = 0; x <= alphabet_size; ++x) {
+      lists[x] = code_positions[x].data();
+      ends[x] = 0;
+    }
     const unsigned char* coded = coded_string;
     for_each_element(set, coded_length, [&](int p) {
       const unsigned x = coded[p];
       if (x == 0 || stop_flag[x]) return;
-      int* list = lists[x];
-      list[++list[0]] = p;
+      lists[x][++ends[x]] = p;
     });
+    for (int x = 0; x <= alphabet_size; ++x) lists[x][0] = ends[x];
   }
   int* counts = code_counts.data();
   for (int x = 0; x <= alphabet_size; ++x) counts[x] = code_positions[x][0];
