@@ -300,11 +300,7 @@ void validate_settings(const RunParams& params) {
     max_gap = t;
   }
   if (no_gap_len < 1) no_gap_len = 1;
-  if (max_gap_nr < 0) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "Negative number of flexible gaps: -max_gap_nr %d\n", max_gap_nr);
-    fatal_exit();
-  }
+
   if (maxlevel > kLongestPattern) {
     std::fprintf(stderr, "Warning: -maxlevel %d reduced to %d, the longest pattern that can be printed\n",
                  maxlevel, kLongestPattern);

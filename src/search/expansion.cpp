@@ -99,7 +99,9 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   }
 
   bool gap_children = false;
-  if (max_gap_nr != 0 && gap_condition(node->gap_count) &&
+  // A negative gap number allows no gap (with a negative initial count the
+  // division below would, and such gap children could not even be printed).
+  if (max_gap_nr > 0 && gap_condition(node->gap_count) &&
       (node->gap_count - 1) / no_gap_len < max_gap_nr) {
     clean_gap_tmp();
     if (node != root) {
