@@ -35,6 +35,32 @@ class CharsetTest : public ::testing::Test {
   ScratchDir dir;
 };
 
+std::vector<int> row(const unsigned char (&r)[256]) { return std::vector<int>(r + 1, r + 1 + r[0]); }
+
+// The search looks groups and members up in these rows by direct indexing.
+TEST_F(CharsetTest, MembersAndSupersetsOfAdgt) {
+  auto cs = load("alphabet= ADGT\np= A 0.25\np= D 0.25\np= G 0.25\np= T 0.25\n"
+                 "g= AG purine\ng= AGT\n");
+  EXPECT_EQ(6, cs->total_codes);
+  EXPECT_EQ(0, cs->wildcard_code);
+  EXPECT_EQ((std::vector<int>{5, 6}), row(cs->members[1]));
+  EXPECT_TRUE(row(cs->members[2]).empty());
+  EXPECT_EQ((std::vector<int>{6}), row(cs->members[4]));
+  EXPECT_EQ((std::vector<int>{1, 3}), row(cs->members[5]));
+  EXPECT_EQ((std::vector<int>{1, 3, 4}), row(cs->members[6]));
+  EXPECT_TRUE(row(cs->members[0]).empty());
+  EXPECT_EQ((std::vector<int>{5, 6}), row(cs->supersets[1]));
+  EXPECT_EQ((std::vector<int>{6}), row(cs->supersets[5]));
+  EXPECT_TRUE(row(cs->supersets[6]).empty());
+
+  // Equal groups are supersets of each other, an empty group is a subset of
+  // every group, and the last group of every character is the wildcard.
+  auto eq = load("alphabet= ADGT\ng= TGDA all\ng= AT\ng= ADGT any\ng= TA\ng=\n");
+  EXPECT_EQ(7, eq->wildcard_code);
+  EXPECT_EQ((std::vector<int>{5, 7, 8}), row(eq->supersets[6]));
+  EXPECT_EQ((std::vector<int>{5, 6, 7, 8}), row(eq->supersets[9]));
+}
+
 TEST(Tokens, ALastTokenEndingTheLineGetsItsZeroAndTheListEnd) {
   char line[] = {'a', ' ', 'b', '\0', 'x'};
   tokens(line);
