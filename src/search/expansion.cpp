@@ -57,7 +57,9 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   if (P == 1 && !(onepos && onestr)) return nullptr;
   if (S == 1 && !onestr) return nullptr;
 
-  cleantmp();
+  // The lists' count words are set by the distribution below; only the
+  // candidate counts need clearing here.
+  std::fill(code_counts.begin(), code_counts.end(), 0);
   const unsigned char* stop_flag = charset->stop_flag.data();
   {
     // One pass distributes the positions by the code that follows them.
