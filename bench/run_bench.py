@@ -328,20 +328,17 @@ def main(argv=None):
     if not os.access(GNU_TIME, os.X_OK):
         parser.error(f"{GNU_TIME} missing; install Debian's package 'time'")
     sizes = [s for s in args.sizes.split(",") if s]
-    all_corpora = corpora(args.data, args.cache, sizes)
-    if args.corpora:
-        wanted = args.corpora.split(",")
-        unknown = set(wanted) - {c.name for c in all_corpora}
+    def select(items, names, kind):
+        if not names:
+            return items
+        wanted = names.split(",")
+        unknown = set(wanted) - {i.name for i in items}
         if unknown:
-            parser.error("unknown corpus: " + ", ".join(sorted(unknown)))
-        all_corpora = [c for c in all_corpora if c.name in wanted]
-    scenarios = SCENARIOS
-    if args.scenarios:
-        wanted = args.scenarios.split(",")
-        unknown = set(wanted) - {s.name for s in SCENARIOS}
-        if unknown:
-            parser.error("unknown scenario: " + ", ".join(sorted(unknown)))
-        scenarios = [s for s in SCENARIOS if s.name in wanted]
+            parser.error(f"unknown {kind}: " + ", ".join(sorted(unknown)))
+        return [i for i in items if i.name in wanted]
+
+    all_corpora = select(corpora(args.data, args.cache, sizes), args.corpora, "corpus")
+    scenarios = select(SCENARIOS, args.scenarios, "scenario")
     for corpus in all_corpora:
         for path in corpus.files:
             if not os.path.exists(path):

@@ -136,6 +136,17 @@ void add_input_file(RunParams& params, char* name) {
   params.input_files[slot] = name;
 }
 
+// A wildcard run is 1 to 100 positions long.
+void clamp_wildcard_run(int& run) {
+  if (run < 1) {
+    std::fputs("Too short wc run\n", stderr);
+    run = 1;
+  } else if (run > 100) {
+    std::fputs("Too long wc run\n", stderr);
+    run = 100;
+  }
+}
+
 int file_slot_of_last(const RunParams& params) {
   int slot = 1;
   while (slot < 255 && params.input_files[slot + 1] != nullptr) ++slot;
@@ -272,20 +283,8 @@ void validate_settings(const RunParams& params) {
     std::fputs("Negative nr. of wc\n", stderr);
     nr_wc_allowed = 0;
   }
-  if (shortest_wc_run < 1) {
-    std::fputs("Too short wc run\n", stderr);
-    shortest_wc_run = 1;
-  } else if (shortest_wc_run > 100) {
-    std::fputs("Too long wc run\n", stderr);
-    shortest_wc_run = 100;
-  }
-  if (longest_wc_run < 1) {
-    std::fputs("Too short wc run\n", stderr);
-    longest_wc_run = 1;
-  } else if (longest_wc_run > 100) {
-    std::fputs("Too long wc run\n", stderr);
-    longest_wc_run = 100;
-  }
+  clamp_wildcard_run(shortest_wc_run);
+  clamp_wildcard_run(longest_wc_run);
   if (longest_wc_run < shortest_wc_run) {
     std::fputs("Replace shortest and longest run walues\n", stderr);
     int t = longest_wc_run;
