@@ -55,8 +55,25 @@ float to_probability(const char* text) {
 
 }  // namespace
 
-CHARSET::CHARSET(const char* name) : filename(newstring(name)) {
-  read_file();
+CHARSET::CHARSET(const char* name) : filename(newstring(name)) { build(nullptr); }
+
+CHARSET::CHARSET(const char* name, const std::string& text) : filename(newstring(name)) {
+  build(&text);
+}
+
+void CHARSET::build(const std::string* text) {
+  if (text != nullptr) {
+    // fmemopen wants a non-empty buffer it may treat as writable; a copy is
+    // small and keeps the caller's text untouched.
+    std::string copy = text->empty() ? std::string("\n") : *text;
+    FilePtr file(fmemopen(&copy[0], copy.size(), "r"));
+    if (!file) error("Couldn't allocate memory for the character set of", filename.c_str());
+    read_file(file.get());
+  } else {
+    FilePtr file(std::fopen(filename.c_str(), "rb"));
+    if (!file) error("Can't open the configuration file ", filename.c_str());
+    read_file(file.get());
+  }
   if (nr_wc_allowed != 0) {
     // The wildcard group: every character a pattern may cross.
     std::string all;
@@ -77,10 +94,8 @@ void CHARSET::add_group(const char* member_chars, const char* name) {
   ++nr_groups;
 }
 
-void CHARSET::read_file() {
-  FilePtr file(std::fopen(filename.c_str(), "rb"));
-  if (!file) error("Can't open the configuration file", filename.c_str());
-  LineReader reader(file.get(), kMaxCharsetLine);
+void CHARSET::read_file(std::FILE* file) {
+  LineReader reader(file, kMaxCharsetLine);
   char* t1 = nullptr;
 
   // Everything before the first "alphabet=" line is ignored.
@@ -100,7 +115,7 @@ void CHARSET::read_file() {
 
   for (char ch : alphabet) {
     const unsigned char u = static_cast<unsigned char>(ch);
-    if (char_to_code[u] != 0) error("Repeated character", static_cast<int>(static_cast<signed char>(ch)));
+    if (char_to_code[u] != 0) error("Repeated character ", static_cast<int>(static_cast<signed char>(ch)));
     ++alphabet_size;
     char_to_code[u] = static_cast<unsigned char>(alphabet_size);
     code_to_char[alphabet_size] = u;

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ class CHARSET {
   // Reads the character-set file and builds every derived table; ends the
   // run with a message for every fault of the file.
   explicit CHARSET(const char* filename);
+  // The same from the text of such a file held in memory (a generated set),
+  // called `filename` in messages.
+  CHARSET(const char* filename, const std::string& text);
 
   CHARSET(const CHARSET&) = delete;
   CHARSET& operator=(const CHARSET&) = delete;
@@ -66,7 +70,8 @@ class CHARSET {
   void test() const;
 
  private:
-  void read_file();
+  void build(const std::string* text);
+  void read_file(std::FILE* file);
   void add_group(const char* member_chars, const char* name);
   void derive_tables();
   void derive_costs();
@@ -78,8 +83,17 @@ class CHARSET {
 using ByteCounts = std::array<long long, 256>;
 ByteCounts count_bytes(const unsigned char* text, std::size_t n);
 
+// The text of a default character-set file for the byte counts of the
+// joined input of `length` positions (separator included); `groups` (g=
+// lines) is appended after the fixed closing text.
+std::string charset_file_text(const ByteCounts& counts, int length, const std::string& groups);
+
+// Stores `text` under `filename`: through a symbolic link to its target,
+// keeping the permission bits of a file that exists (else 0664 before the
+// umask), and only once completely written. False, with the system's reason
+// in `why`, when it cannot be written; nothing partial is left behind.
+bool store_charset_text(const char* filename, const std::string& text, std::string& why);
+
 // Writes a default character-set file from the byte counts of the joined
-// input of `length` positions (separator included). The file appears under
-// `filename` only once completely written; on any failure the run ends with
-// "Couldn't open file" and the name, and no partial file is left.
+// input; on any failure the run ends with "Couldn't open file " and the name.
 void write_charset_file(const char* filename, const ByteCounts& counts, int length);

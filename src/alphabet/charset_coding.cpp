@@ -43,7 +43,7 @@ void CHARSET::derive_tables() {
     std::array<bool, 256> mark{};
     for (char c : group_codes[k]) {
       const unsigned char u = static_cast<unsigned char>(c);
-      if (mark[u]) error("Repeated character in class", g);
+      if (mark[u]) error("Repeated character in class ", g);
       mark[u] = true;
     }
     for (int j = 0; j < 256; ++j) {

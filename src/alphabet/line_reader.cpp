@@ -1,18 +1,33 @@
 #include "alphabet/line_reader.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr std::size_t kBlockSize = 1 << 16;
 }
 
 LineReader::LineReader(std::FILE* file, std::size_t max_length)
-    : file_(file), max_length_(max_length), block_(kBlockSize), buffer_(2, '\0') {}
+    : LineReader(
+          [file](char* block, std::size_t size) -> std::ptrdiff_t {
+            const std::size_t n = std::fread(block, 1, size, file);
+            if (n == 0 && std::ferror(file)) return -1;
+            return static_cast<std::ptrdiff_t>(n);
+          },
+          max_length) {}
+
+LineReader::LineReader(BlockSource source, std::size_t max_length)
+    : source_(std::move(source)), max_length_(max_length), block_(kBlockSize), buffer_(2, '\0') {}
 
 bool LineReader::refill() {
   block_pos_ = 0;
-  block_end_ = std::fread(block_.data(), 1, block_.size(), file_);
-  if (block_end_ == 0 && std::ferror(file_)) read_error_ = true;
+  block_end_ = 0;
+  const std::ptrdiff_t n = source_(block_.data(), block_.size());
+  if (n < 0) {
+    read_error_ = true;
+    return false;
+  }
+  block_end_ = static_cast<std::size_t>(n);
   return block_end_ > 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 // Reads a text file line by line through one reused buffer, in blocks, so
@@ -11,9 +12,13 @@
 class LineReader {
  public:
   enum Status { kLine, kEnd, kTooLong, kReadError };
+  // Fills a block: returns the number of bytes read, 0 at the end, or a
+  // negative number when reading failed.
+  using BlockSource = std::function<std::ptrdiff_t(char* block, std::size_t size)>;
 
   // `max_length` is the longest line accepted, without its newline.
   LineReader(std::FILE* file, std::size_t max_length);
+  LineReader(BlockSource source, std::size_t max_length);
 
   // Reads the next line. After kLine, line() holds it followed by two zero
   // bytes (room for `tokens`), size() its length. After kTooLong the line
@@ -29,7 +34,7 @@ class LineReader {
   bool refill();
   bool append(const char* data, std::size_t n);
 
-  std::FILE* file_;
+  BlockSource source_;
   std::size_t max_length_;
   std::vector<char> block_;
   std::size_t block_pos_ = 0, block_end_ = 0;

@@ -38,6 +38,6 @@ std::string newstring(const char* text) {
   try {
     return std::string(text);
   } catch (const std::bad_alloc&) {
-    error("Couldn't allocate memory for string", text);
+    error("Couldn't allocate memory for string ", text);
   }
 }

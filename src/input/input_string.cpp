@@ -1,5 +1,7 @@
 #include "input/input_string.h"
 
+#include "alphabet/group_presets.h"
+
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -28,7 +30,9 @@ void allocate(std::vector<T>& table, std::size_t n, const char* what) {
 
 }  // namespace
 
-input_string::input_string(char** files, const char* charset_file_arg, int charset_only_arg) {
+input_string::input_string(char** files, const char* charset_file_arg, int charset_only_arg,
+                           const InputOptions& options)
+    : options_(options) {
   if (charset_file_arg != nullptr) {
     charset_file_name_ = charset_file_arg;
     charset_file = charset_file_name_.c_str();
@@ -52,6 +56,9 @@ input_string::input_string(char** files, const char* charset_file_arg, int chars
     if (std::FILE* f = std::fopen(charset_file, "r")) {
       std::fclose(f);
       given = read_charset(charset_file);
+      if (options_.groups != GroupPreset::None)
+        warning("-groups adds groups only to a generated character set; %s is used as written",
+                charset_file);
     }
   }
   input_string_init(reading_, given.release());
@@ -83,7 +90,8 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
   allocate(seq_end, static_cast<std::size_t>(n) + 1, "seq_end");
   allocate(class_of_seq, static_cast<std::size_t>(n) + 2, "class_of_seq");
 
-  // Each sequence and its separator belong to it; filled run by run.
+  // Each sequence and its separator belong to it (with both strands, both
+  // runs and their separators); filled run by run.
   try {
     seq_of_pos.clear();
     seq_of_pos.reserve(static_cast<std::size_t>(length) + 2);
@@ -93,15 +101,18 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
   seq_of_pos.push_back(0);
   const unsigned char* text = joined.data();
   int p = 1;
+  strands = sequences.strands;
   for (int k = 1; k <= n; ++k) {
-    const void* zero = std::memchr(text + p, 0, static_cast<std::size_t>(length - p));
-    if (zero == nullptr) error("The joined input has fewer separators than sequences:", k);
-    const int end = static_cast<int>(static_cast<const unsigned char*>(zero) - text);
-    seq_of_pos.insert(seq_of_pos.end(), static_cast<std::size_t>(end - p + 1),
-                      static_cast<std::uint16_t>(k));
-    seq_end[k] = end;
+    for (int strand = 0; strand < strands; ++strand) {
+      const void* zero = std::memchr(text + p, 0, static_cast<std::size_t>(length - p));
+      if (zero == nullptr) error("The joined input has fewer separators than sequences:", k);
+      const int end = static_cast<int>(static_cast<const unsigned char*>(zero) - text);
+      seq_of_pos.insert(seq_of_pos.end(), static_cast<std::size_t>(end - p + 1),
+                        static_cast<std::uint16_t>(k));
+      seq_end[k] = end;
+      p = end + 1;
+    }
     class_of_seq[k] = sequences.classes[k - 1];
-    p = end + 1;
   }
   if (p != length) error("The joined input has more separators than sequences:", n);
   seq_of_pos.push_back(0);
@@ -109,12 +120,7 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
 
   if (verbose_level > 1) classes->test();
 
-  if (charset_only != 0 || !owned) {
-    std::fputs("# Generate charclass file \n", stdout);
-    const char* name = charset_file != nullptr ? charset_file : "default.charclass";
-    write_charset_file(name, count_bytes(joined.data(), static_cast<std::size_t>(length)), length);
-    owned = read_charset(name);
-  }
+  if (charset_only != 0 || !owned) owned = generate_charset();
   charset = std::move(owned);
   if (verbose_level != 0) charset->test();
 
@@ -122,10 +128,53 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
   if (charset->mapstring(reinterpret_cast<char*>(coded), length + 1) != 0)
     error("Don't want to use modified data: update char set file instead\n");
 
-  // The reading tables are done with; give their storage back.
+  // The reading tables are done with; give their storage back. The
+  // identifiers stay, numbered as the sequences.
+  seq_ids.clear();
+  seq_ids.reserve(sequences.ids.size() + 1);
+  seq_ids.emplace_back();
+  for (std::string& id : sequences.ids) seq_ids.push_back(std::move(id));
+  seq_file = std::move(sequences.files);
+  seq_file.insert(seq_file.begin(), 0);
   std::vector<unsigned char>().swap(sequences.text);
   std::vector<unsigned char>().swap(sequences.classes);
+  std::vector<std::string>().swap(sequences.ids);
   return 1;
+}
+
+std::unique_ptr<CHARSET> input_string::generate_charset() {
+  std::fputs("# Generate charclass file \n", stdout);
+  const char* name = charset_file != nullptr ? charset_file : "default.charclass";
+  std::printf("# Open %s\n\n", name);
+  const ByteCounts counts = count_bytes(joined.data(), static_cast<std::size_t>(length));
+  warn_mixed_case(counts);
+  const std::string text =
+      charset_file_text(counts, length, preset_group_lines(options_.groups, counts));
+  std::string why;
+  if (!store_charset_text(name, text, why)) {
+    // A file the user named, or asked for with -cfonly, must be written; the
+    // default file is a by-product, and the run can go on without it.
+    if (charset_file != nullptr || charset_only != 0) error("Couldn't open file ", name);
+    warning("could not write %s (%s); the generated character set is used without a file", name,
+            why.c_str());
+  }
+  // The set is read from the text this run generated, never from the file,
+  // which another run in the same directory may have replaced meanwhile.
+  try {
+    return std::make_unique<CHARSET>(name, text);
+  } catch (const std::bad_alloc&) {
+    error("Couldn't allocate memory for the character set of", name);
+  }
+}
+
+void input_string::warn_mixed_case(const ByteCounts& counts) {
+  std::string letters;
+  for (int c = 'A'; c <= 'Z'; ++c)
+    if (counts[c] != 0 && counts[c + 32] != 0) letters.push_back(static_cast<char>(c));
+  if (letters.empty()) return;
+  warning("the sequences hold both upper- and lower-case forms of the letters %s; they are "
+          "different characters to the search (-format fasta and fastq fold them to upper case)",
+          letters.c_str());
 }
 
 void input_string::test() {

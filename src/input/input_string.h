@@ -6,18 +6,28 @@
 
 #include "alphabet/charset.h"
 #include "input/input_classes.h"
+#include "input/input_options.h"
 
 // The reading tables, alive only between reading the sequence files and
 // joining them: every sequence already laid out as in the joined string (a
 // separator 0 first, then each sequence followed by its 0), so that joining
 // needs no second copy, plus the class number of each sequence.
+//
+// With both strands searched, each sequence is followed by its reverse
+// complement as a second run of the same sequence: `strands` runs, each
+// ended by a 0, make up one sequence.
 struct SequenceTable {
   std::vector<unsigned char> text{0};
   std::vector<unsigned char> classes;  // class number of sequence k + 1
+  std::vector<std::string> ids;        // identifier of sequence k + 1
+  std::vector<unsigned char> files;    // number of the file it came from
+  int strands = 1;
 
   int count() const { return static_cast<int>(classes.size()); }
   // Appends one sequence of `n` bytes; ends the run when no storage can be had.
   void add(const char* sequence, std::size_t n, unsigned char class_nr);
+  // Appends a further strand of `n` bytes to the sequence added last.
+  void add_strand(const char* strand, std::size_t n);
 };
 
 // All input sequences joined into one coded string, with the lookups from
@@ -32,8 +42,9 @@ class input_string {
   static constexpr std::size_t kMaxLineLength = 2999999;
 
   // files[1], files[2], ... up to a null entry; `charset_file` the -cf name
-  // or null; `charset_only` the -cfonly value.
-  input_string(char** files, const char* charset_file, int charset_only);
+  // or null; `charset_only` the -cfonly value; how the files are read.
+  input_string(char** files, const char* charset_file, int charset_only,
+               const InputOptions& options = InputOptions());
 
   input_string(const input_string&) = delete;
   input_string& operator=(const input_string&) = delete;
@@ -52,6 +63,15 @@ class input_string {
   std::vector<unsigned char> class_of_seq;
   unsigned char* coded = nullptr;  // the coded joined string, same storage as `joined`
 
+  // Where each sequence came from, for output that names it: entry k of
+  // sequence k (entry 0 unused). The identifier is the first word of a
+  // FASTA/FASTQ header, or the line number in the line format.
+  std::vector<std::string> seq_ids;
+  std::vector<unsigned char> seq_file;
+  // 2 when every sequence is followed by its reverse complement (-revcomp):
+  // sequence k then spans two separator-ended runs up to seq_end[k].
+  int strands = 1;
+
   // Reads every file into the reading tables and the class table; returns
   // the number of sequences read.
   int read_examples(char** files);
@@ -66,6 +86,13 @@ class input_string {
   void print(const char* s, int n);
 
  private:
+  // Writes the character-set file of the input (when it can) and returns
+  // the set read from the generated text.
+  std::unique_ptr<CHARSET> generate_charset();
+  // Mixed case in a generated set: A and a would be two characters.
+  static void warn_mixed_case(const ByteCounts& counts);
+
   std::string charset_file_name_;
+  InputOptions options_;
   SequenceTable reading_;
 };

@@ -1,18 +1,15 @@
-// Reading the sequence files: one sequence per line, an optional class name
-// after it, comment, header and blank lines skipped.
+// Reading the sequence files: every file through one htslib source (plain,
+// gzip, BGZF or standard input), in the line format or as FASTA/FASTQ
+// records, into the reading tables and the class table.
 #include <sys/stat.h>
 
-#include <array>
-#include <cctype>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <new>
 
-#include "alphabet/line_reader.h"
 #include "input/input_string.h"
+#include "input/reading.h"
 #include "run/error.h"
 #include "run/globals.h"
 
@@ -22,30 +19,15 @@ namespace {
 // length + 2 entries must stay addressable.
 constexpr std::size_t kMaxJoinedLength = std::numeric_limits<int>::max() - 2;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// isspace as a table: the scan for the end of a sequence runs over every
-// input character.
-struct SpaceTable {
-  std::array<bool, 256> space{};
-  SpaceTable() {
-    for (int c = 0; c < 256; ++c) space[c] = std::isspace(c) != 0;
-  }
-};
-const SpaceTable kSpaces;
-
-bool is_space(char c) { return kSpaces.space[static_cast<unsigned char>(c)]; }
-
 // Room for every file at once, so the table grows without copying; a size
-// that cannot be known (a pipe) just leaves the growth to the vector.
-void reserve_for(char** files, std::vector<unsigned char>& text) {
+// that cannot be known (a pipe, a compressed file) just leaves the growth
+// to the vector.
+void reserve_for(char** files, std::vector<unsigned char>& text, int strands) {
   std::size_t total = text.size() + 2;
   for (int f = 1; files[f] != nullptr; ++f) {
     struct stat st;
-    if (stat(files[f], &st) == 0 && S_ISREG(st.st_mode)) total += static_cast<std::size_t>(st.st_size);
+    if (std::strcmp(files[f], "-") != 0 && stat(files[f], &st) == 0 && S_ISREG(st.st_mode))
+      total += static_cast<std::size_t>(st.st_size) * static_cast<std::size_t>(strands);
   }
   if (total > kMaxJoinedLength + 2) total = kMaxJoinedLength + 2;
   try {
@@ -55,109 +37,125 @@ void reserve_for(char** files, std::vector<unsigned char>& text) {
   }
 }
 
-// Index of the first white-space byte of s[0..n), or n. Every white-space
-// byte is below 0x21, so words without such a byte are passed over eight
-// bytes at a time (the test is exact for "some byte is below 0x21").
-std::size_t first_space(const char* s, std::size_t n) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-  std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, s + i, 8);
-    if (((w - kOnes * 0x21) & ~w & kHighs) != 0) break;
-  }
-  for (; i < n; ++i)
-    if (is_space(s[i])) return i;
-  return n;
-}
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
 void SequenceTable::add(const char* sequence, std::size_t n, unsigned char class_nr) {
-  if (n + 1 > kMaxJoinedLength - text.size())
-    error("The input sequences are too long together: more characters than",
-          static_cast<long long>(kMaxJoinedLength));
+  add_strand(sequence, n);
   try {
-    const std::size_t at = text.size();
-    text.resize(at + n + 1);
-    std::memcpy(text.data() + at, sequence, n);
-    text[at + n] = 0;
     classes.push_back(class_nr);
   } catch (const std::bad_alloc&) {
     error("Allocation of new string failed");
   }
 }
 
+void SequenceTable::add_strand(const char* strand, std::size_t n) {
+  if (n + 1 > kMaxJoinedLength - text.size())
+    error("The input sequences are too long together: more characters than",
+          static_cast<long long>(kMaxJoinedLength));
+  try {
+    const std::size_t at = text.size();
+    text.resize(at + n + 1);
+    std::memcpy(text.data() + at, strand, n);
+    text[at + n] = 0;
+  } catch (const std::bad_alloc&) {
+    error("Allocation of new string failed");
+  }
+}
+
+std::string printable(unsigned char c) {
+  char text[8];
+  if (c > 0x20 && c < 0x7f)
+    std::snprintf(text, sizeof text, "%c", c);
+  else
+    std::snprintf(text, sizeof text, "\\x%02X", c);
+  return text;
+}
+
+void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::size_t n,
+                  const char* class_text, std::string id) {
+  // The tables stop at the limit rather than growing past it.
+  if (state.sequences >= input_string::kMaxSequences) {
+    std::fprintf(stderr, "ERROR: Number of input sequences %d is exceeding the maximum limit %d\n",
+                 state.sequences + 1, input_string::kMaxSequences);
+    error("Abort");
+  }
+  const int class_nr = state.classes.add_class_name(class_text);
+  state.table.add(sequence, n, static_cast<unsigned char>(class_nr));
+  if (state.options.revcomp) {
+    const std::size_t bad = reverse_complement(sequence, n, state.strand);
+    if (bad != n)
+      fatal("-revcomp: %s, sequence %s: the letter '%s' has no complement", file.name, id.c_str(),
+            printable(static_cast<unsigned char>(sequence[bad])).c_str());
+    state.table.add_strand(state.strand.data(), n);
+  }
+  try {
+    state.table.ids.push_back(std::move(id));
+    state.table.files.push_back(static_cast<unsigned char>(file.number));
+  } catch (const std::bad_alloc&) {
+    error("Allocation of new string failed");
+  }
+
+  if (verbose_level >= 1 && verbose_level <= 3) {
+    std::fputc('.', stderr);
+  } else if (verbose_level > 3) {
+    std::printf("EX:\t%d\t%.*s\n", state.sequences, static_cast<int>(n), sequence);
+    // The class's own name: nr_classes is not known yet, so class_name()
+    // could mistake the newest class for the TOTAL slot.
+    std::printf("CL: %s\n", state.classes.names[class_nr]->c_str());
+  }
+  ++state.sequences;
+  ++file.sequences;
+}
+
 int input_string::read_examples(char** files) {
   std::fputs("YESS: reached input_string::read_examples( char** filename_array ) \n", stderr);
   reading_ = SequenceTable();
-  reserve_for(files, reading_.text);
-  int s = 0;
+  reading_.strands = options_.revcomp ? 2 : 1;
+  reserve_for(files, reading_.text, reading_.strands);
+  ReadState state{reading_, *classes, options_, 0, {}};
+  bool stdin_read = false;
   for (int f = 1; files[f] != nullptr; ++f) {
-    const char* name = files[f];
-    if (verbose_level > 1) std::printf("# Start reading input file %s\n", name);
-    FilePtr file(std::fopen(name, "rb"));
-    if (!file) error("Can't open input file", name);
-    char file_class[16];
-    std::snprintf(file_class, sizeof file_class, "%d", f);
-    LineReader reader(file.get(), kMaxLineLength);
+    FileRead file{files[f], f, {}, 0, 0};
+    std::snprintf(file.file_class, sizeof file.file_class, "%d", f);
+    if (verbose_level > 1) std::printf("# Start reading input file %s\n", file.name);
+    if (std::strcmp(file.name, "-") == 0) {
+      if (stdin_read) fatal("standard input (-f -) can be read only once");
+      stdin_read = true;
+    }
+    std::unique_ptr<SequenceSource> source = SequenceSource::open(file.name);
+    if (!source) error("Can't open input file ", file.name);
 
-    for (;;) {
-      const LineReader::Status status = reader.next();
-      if (status == LineReader::kEnd) break;
-      if (status == LineReader::kTooLong) {
-        std::fprintf(stderr, "Input file %shas too long input line %d\n", name, s + 1);
-        error("example-file has too long input line", s + 1);
-      }
-      if (status == LineReader::kReadError) error("Can't read input file", name);
+    if (source->head_size() >= 3 && std::memcmp(source->head(), kByteOrderMark, 3) == 0) {
+      source->skip(3);
+      warning("%s: skipped the UTF-8 byte-order mark at its start", file.name);
+    }
+    InputFormat format = options_.format;
+    if (format == InputFormat::Auto) format = source->detect();
+    if (format == InputFormat::Lines)
+      read_line_file(state, file, *source);
+    else
+      read_record_file(state, file, *source, format);
+    if (source->failed()) error("Can't read input file", file.name);
 
-      char* line = reader.line();
-      const std::size_t n = reader.size();
-      if (n == 0 || line[0] == '#' || line[0] == '>' || line[0] == ' ') continue;
-      // A zero byte is the separator of the joined string; inside a
-      // sequence it would split it silently.
-      if (std::memchr(line, '\0', n) != nullptr) {
-        std::fprintf(stderr, "Input file %s has a zero byte in line %zu\n", name,
-                     reader.line_number());
-        fatal_exit();
-      }
-
-      const std::size_t seq_len = first_space(line, n);
-      std::size_t p = seq_len;
-      while (p < n && is_space(line[p])) ++p;
-      const std::size_t class_start = p;
-      while (p < n && !is_space(line[p])) ++p;
-      const char* class_text = file_class;
-      if (p > class_start) {
-        line[p] = '\0';  // the reader leaves room after the line
-        class_text = line + class_start;
-      }
-
-      // The tables stop at the limit rather than growing past it.
-      if (s >= kMaxSequences) {
-        std::fprintf(stderr, "ERROR: Number of input sequences %d is exceeding the maximum limit %d\n",
-                     s + 1, kMaxSequences);
-        error("Abort");
-      }
-      const int class_nr = classes->add_class_name(class_text);
-      reading_.add(line, seq_len, static_cast<unsigned char>(class_nr));
-
-      if (verbose_level >= 1 && verbose_level <= 3) {
-        std::fputc('.', stderr);
-      } else if (verbose_level > 3) {
-        std::printf("EX:\t%d\t%.*s\n", s, static_cast<int>(seq_len), line);
-        // The class's own name: nr_classes is not known yet, so class_name()
-        // could mistake the newest class for the TOTAL slot.
-        std::printf("CL: %s\n", classes->names[class_nr]->c_str());
-      }
-      ++s;
+    if (file.empty > 0)
+      warning("%s: skipped %ld %s that would give an empty sequence", file.name, file.empty,
+              format == InputFormat::Lines ? (file.empty == 1 ? "line" : "lines")
+                                           : (file.empty == 1 ? "record" : "records"));
+    if (file.sequences == 0) {
+      if (options_.classes_are_compared)
+        fatal("input file %s holds no sequence: the classes compared by -showratio, -goodratio "
+              "and -binomial_prob would be other files than given",
+              file.name);
+      warning("input file %s holds no sequence", file.name);
     }
   }
 
   const int n_classes = classes->countclasses();
   classes->nr_classes = n_classes;
-  std::fprintf(stderr, "# Read in total %d examples belonging to %d target classes\n", s, n_classes);
+  std::fprintf(stderr, "# Read in total %d examples belonging to %d target classes\n",
+               state.sequences, n_classes);
   classes->test();
-  return s;
+  return state.sequences;
 }

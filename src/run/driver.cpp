@@ -67,7 +67,8 @@ int run(int argc, char** argv) {
   // destroyed, which would only cost time at the end of a large run.
   static input_string* input = nullptr;
   static GSTree* tree = nullptr;
-  input = new input_string(params.input_files, params.charset_file_name, params.cfonly);
+  params.input.classes_are_compared = showratio != 0 || goodratio != 0.0f || binomial_prob != 0.0;
+  input = new input_string(params.input_files, params.charset_file_name, params.cfonly, params.input);
   std::fputs("input_string OK\n", stderr);
   if (params.cfonly != 0) {
     finish_report();

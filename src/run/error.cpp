@@ -1,5 +1,6 @@
 #include "run/error.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,5 +25,26 @@ void error(const char* message, const char* text) {
 void error(const char* message, long long number) {
   std::fflush(stdout);
   std::fprintf(stderr, "%s %lld\n", message, number);
+  fatal_exit();
+}
+
+void warning(const char* format, ...) {
+  std::fflush(stdout);
+  std::fputs("morva: warning: ", stderr);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fputc('\n', stderr);
+}
+
+void fatal(const char* format, ...) {
+  std::fflush(stdout);
+  std::fputs("morva: error: ", stderr);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fputc('\n', stderr);
   fatal_exit();
 }

@@ -19,3 +19,10 @@
 
 // Ends the run with status 1 after the caller has written its own message.
 [[noreturn]] void fatal_exit();
+
+// Messages beyond the classic texts, so that scripts can tell them apart:
+// warning() writes "morva: warning: " and the formatted text and a newline to
+// standard error and returns; fatal() writes "morva: error: " and the text
+// and ends the run with status 1.
+void warning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void fatal(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -23,6 +23,9 @@ enum class Kind {
   Float,         // -goodratio
   Double,        // -binomial_prob
   Flag,          // sets *target = 1, takes no value
+  Format,        // -format lines|fasta|fastq|auto
+  GroupPreset,   // -groups protein|dna|none
+  Revcomp,       // -revcomp, no value
 };
 
 struct OptionRow {
@@ -67,6 +70,9 @@ const OptionRow kOptions[] = {
     {"-reportduplicates", Kind::Int, &reportduplicates},
     {"-onepos", Kind::Flag, &onepos},
     {"-onestr", Kind::Flag, &onestr},
+    {"-format", Kind::Format, nullptr},
+    {"-groups", Kind::GroupPreset, nullptr},
+    {"-revcomp", Kind::Revcomp, nullptr},
 };
 
 // Patterns can be spelled up to this many codes long.
@@ -264,6 +270,23 @@ void parse_options(int argc, char** argv, RunParams& params) {
       case Kind::Double:
         binomial_prob = read_real(value_after(argc, argv, i, arg));
         ++i;
+        break;
+      case Kind::Format: {
+        const char* value = value_after(argc, argv, i, arg);
+        if (!parse_input_format(value, params.input.format))
+          fatal("-format takes lines, fasta, fastq or auto, not \"%s\"", value);
+        ++i;
+        break;
+      }
+      case Kind::GroupPreset: {
+        const char* value = value_after(argc, argv, i, arg);
+        if (!parse_group_preset(value, params.input.groups))
+          fatal("-groups takes protein, dna or none, not \"%s\"", value);
+        ++i;
+        break;
+      }
+      case Kind::Revcomp:
+        params.input.revcomp = true;
         break;
     }
   }

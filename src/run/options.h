@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdio>
 
+#include "input/input_options.h"
+
 // Run parameters that are not global settings: handed to the input stage.
 struct RunParams {
   // Slot 0 unused; files in slots 1.. in command-line order; the list ends at
@@ -8,6 +10,7 @@ struct RunParams {
   char* input_files[256] = {};
   char* charset_file_name = nullptr;
   int cfonly = 0;
+  InputOptions input;  // -format, -revcomp, -groups
 };
 
 void print_usage(std::FILE* stream);

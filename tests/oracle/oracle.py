@@ -184,6 +184,8 @@ class Model:
                 if line == '' or line[0] in '# >':
                     continue
                 seq, cls = re.match(r'([^ \t\r\v\f]*)[ \t\r\v\f]*([^ \t\r\v\f]*)', line).groups()
+                if seq == '':  # a tab or CR line holds no sequence and names no class
+                    continue
                 cls = cls or str(number)
                 if cls not in names:
                     names.append(cls)
@@ -562,9 +564,12 @@ def random_files(rng, mode):
         rng.choice(files).append(rng.choice(sum(files, [])))
     named, classes = rng.random() < 0.3, set()
     for f, lines in enumerate(files, 1):
-        for i, seq in enumerate(lines):  # an empty sequence needs a line starting with a tab
+        if not any(lines):  # a file without a sequence would shift the classes
+            lines.append(rng.choice(letters[:3]) * 3)
+        for i, seq in enumerate(lines):  # a tab line must add nothing
             name = rng.choice(['x', 'yy']) if named and rng.random() < 0.3 else ''
-            classes.add(name or str(f))
+            if seq:
+                classes.add(name or str(f))
             lines[i] = (seq or '\t') + (' ' + name if name else '')
     return text, ['\n'.join(lines) + '\n' for lines in files], len(classes), big
 

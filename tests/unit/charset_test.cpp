@@ -74,10 +74,10 @@ TEST_F(CharsetTest, FatalFaultsOfTheFile) {
       {"alphabet=ACGT\n", "Config file doesn't have alphabet line at all!\n\n"},
       {"", "Config file doesn't have alphabet line at all!\n\n"},
       {"alphabet=   # nothing\n", "^Error: alphabet is missing from alphabet line...\n$"},
-      {"alphabet= ACGA\n", "^Repeated character 65\n$"},
+      {"alphabet= ACGA\n", "^Repeated character  65\n$"},
       {"alphabet= AC\ng= AX\n",
        "Error: character 88 not defined in input alphabet: AC\nUnrecognized characters in class AX\n$"},
-      {"alphabet= ACG\ng= AGA\n", "^Repeated character in class 4\n$"},
+      {"alphabet= ACG\ng= AGA\n", "^Repeated character in class  4\n$"},
       {"alphabet= AC\ng= A\0C\n"s, "zero byte in line 2"},
       {"alphabet= AC\n#" + std::string(9999, 'x') + "\n", "^Character-file has too long line\n$"},
   };

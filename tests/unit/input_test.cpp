@@ -68,12 +68,14 @@ class InputStringTest : public ::testing::Test {
 
 TEST_F(InputStringTest, LineKindsCrLfAndLastLineWithoutNewline) {
   auto in = build({"# comment\n>header\n  spaced\n\nAC\tclassA extra words\n\tX\r\nGG\r\n\r\nTT"});
-  // AC (classA), "" (class X: the tab line), GG, "" (the CR line), TT.
-  EXPECT_EQ(5, in->nr_sequences);
-  EXPECT_EQ(12, in->length);
-  EXPECT_EQ((std::vector<int>{0, 3, 4, 7, 8, 11}), in->seq_end);
-  EXPECT_EQ((std::vector<unsigned char>{0, 1, 2, 3, 3, 3, 0}), in->class_of_seq);
-  EXPECT_STREQ("X", in->classes->class_name(2));
+  // AC (classA), GG, TT; the tab line and the CR line hold no sequence and
+  // add neither a sequence nor a class.
+  EXPECT_EQ(3, in->nr_sequences);
+  EXPECT_EQ(10, in->length);
+  EXPECT_EQ((std::vector<int>{0, 3, 6, 9}), in->seq_end);
+  EXPECT_EQ((std::vector<unsigned char>{0, 1, 2, 2, 0}), in->class_of_seq);
+  EXPECT_STREQ("1", in->classes->class_name(2));
+  EXPECT_EQ((std::vector<std::string>{"", "5", "7", "9"}), in->seq_ids);
   EXPECT_EQ("ACGT", in->charset->alphabet);
 }
 
@@ -108,7 +110,7 @@ TEST_F(InputStringTest, LineAndSequenceLimits) {
   const std::string name = dir.write("long.txt", "AC\n" + std::string(3000000, 'A'));
   EXPECT_EXIT(make({name}, "x.charclass"), ExitedWithCode(1),
               "Input file .*/long.txthas too long input line 2\n"
-              "example-file has too long input line 2\n$");
+              "example-file has too long input line  2\n$");
 
   std::string many;
   for (int i = 0; i < 65535; ++i) many += "A\n";
@@ -120,7 +122,7 @@ TEST_F(InputStringTest, LineAndSequenceLimits) {
 
 TEST_F(InputStringTest, UnreadableOrBrokenInput) {
   EXPECT_EXIT(make({dir.file("nofile")}, "z.charclass"), ExitedWithCode(1),
-              "Can't open input file .*/nofile\n$");
+              "Can't open input file  .*/nofile\n$");
   const std::string zero = dir.write("zero.txt", "AC\nA\0C\n"s);
   EXPECT_EXIT(make({zero}, "z.charclass"), ExitedWithCode(1),
               "Input file .*/zero.txt has a zero byte in line 2\n$");

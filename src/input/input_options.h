@@ -1,0 +1,17 @@
+#pragma once
+#include "alphabet/group_presets.h"
+#include "input/sequence_source.h"
+
+// How the sequence files are read: the options of the input stage beyond
+// the file list and the character-set file.
+struct InputOptions {
+  InputFormat format = InputFormat::Lines;
+  // Search both strands: every sequence is followed by its reverse
+  // complement, counted as the same sequence.
+  bool revcomp = false;
+  // Groups added to a generated character set.
+  GroupPreset groups = GroupPreset::None;
+  // The run compares classes 1 and 2 (ratio, binomial test): an input file
+  // without sequences would silently shift the classes, so it is refused.
+  bool classes_are_compared = false;
+};

@@ -1,0 +1,41 @@
+#pragma once
+// Reading the sequence files into the reading tables: the state shared by
+// the line-format reader and the FASTA/FASTQ reader. Internal to input/.
+#include <cstddef>
+#include <string>
+
+#include "input/input_string.h"
+#include "input/sequence_source.h"
+
+struct ReadState {
+  SequenceTable& table;
+  input_classes& classes;
+  const InputOptions& options;
+  int sequences = 0;   // read so far, over all files
+  std::string strand;  // scratch for a reverse complement
+};
+
+struct FileRead {
+  const char* name;
+  int number;          // 1.. in command-line order
+  char file_class[16]; // the class name of sequences without one: the number
+  int sequences = 0;   // read from this file
+  long empty = 0;      // lines or records that held no sequence
+};
+
+// Adds one sequence with its class and identifier: the sequence limit, the
+// reverse complement with -revcomp, the progress marks.
+void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::size_t n,
+                  const char* class_text, std::string id);
+
+// The line format: one sequence per line with an optional class name.
+void read_line_file(ReadState& state, FileRead& file, SequenceSource& source);
+// FASTA or FASTQ records of any number of lines.
+void read_record_file(ReadState& state, FileRead& file, SequenceSource& source, InputFormat format);
+
+// The reverse complement of s[0..n) into `out` (IUPAC codes, either case).
+// Returns n, or the index of the first byte that has no complement.
+std::size_t reverse_complement(const char* s, std::size_t n, std::string& out);
+
+// A byte as a reader can see it in a message: the character, or \xNN.
+std::string printable(unsigned char c);

@@ -1,0 +1,111 @@
+#include "input/sequence_source.h"
+
+#include <htslib/bgzf.h>
+#include <htslib/hts.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kHeadSize = 1 << 16;
+
+// htslib writes its own diagnostics to standard error; the input stage
+// reports failures in its own words, once.
+void silence_htslib() {
+  static const bool done = [] {
+    hts_set_log_level(HTS_LOG_OFF);
+    return true;
+  }();
+  (void)done;
+}
+
+}  // namespace
+
+struct SequenceSource::Handle {
+  BGZF* file = nullptr;
+  ~Handle() {
+    if (file != nullptr) bgzf_close(file);
+  }
+};
+
+bool parse_input_format(const char* text, InputFormat& format) {
+  static const struct {
+    const char* word;
+    InputFormat format;
+  } kFormats[] = {{"lines", InputFormat::Lines},
+                  {"fasta", InputFormat::Fasta},
+                  {"fastq", InputFormat::Fastq},
+                  {"auto", InputFormat::Auto}};
+  for (const auto& f : kFormats) {
+    if (std::strcmp(text, f.word) == 0) {
+      format = f.format;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* format_name(InputFormat format) {
+  switch (format) {
+    case InputFormat::Lines: return "lines";
+    case InputFormat::Fasta: return "fasta";
+    case InputFormat::Fastq: return "fastq";
+    case InputFormat::Auto: break;
+  }
+  return "auto";
+}
+
+std::unique_ptr<SequenceSource> SequenceSource::open(const char* name) {
+  silence_htslib();
+  std::unique_ptr<SequenceSource> source(new SequenceSource());
+  source->handle_ = std::make_unique<Handle>();
+  source->handle_->file = bgzf_open(name, "r");
+  if (source->handle_->file == nullptr) return nullptr;
+  // Read ahead until the block is full or the file ends (a pipe may hand
+  // over less at a time).
+  source->head_.resize(kHeadSize);
+  std::size_t have = 0;
+  while (have < kHeadSize) {
+    const ssize_t n = bgzf_read(source->handle_->file, &source->head_[have], kHeadSize - have);
+    if (n < 0) {
+      source->failed_ = true;
+      break;
+    }
+    if (n == 0) break;
+    have += static_cast<std::size_t>(n);
+  }
+  source->head_.resize(have);
+  return source;
+}
+
+SequenceSource::~SequenceSource() = default;
+
+std::ptrdiff_t SequenceSource::read(char* buffer, std::size_t size) {
+  if (head_pos_ < head_.size()) {
+    const std::size_t n = std::min(size, head_.size() - head_pos_);
+    std::memcpy(buffer, head_.data() + head_pos_, n);
+    head_pos_ += n;
+    if (head_pos_ == head_.size()) std::string().swap(head_);
+    if (head_.empty()) head_pos_ = 0;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  if (failed_) return -1;
+  const ssize_t n = bgzf_read(handle_->file, buffer, size);
+  if (n < 0) {
+    failed_ = true;
+    return -1;
+  }
+  return static_cast<std::ptrdiff_t>(n);
+}
+
+InputFormat SequenceSource::detect() const {
+  const char* p = head();
+  const char* end = p + head_size();
+  while (p < end && std::isspace(static_cast<unsigned char>(*p))) ++p;
+  if (p == end) return InputFormat::Lines;
+  if (*p == '>') return InputFormat::Fasta;
+  if (*p == '@') return InputFormat::Fastq;
+  return InputFormat::Lines;
+}
