@@ -4,6 +4,7 @@
 A case is a folder:
   args             the command line after the program name (shell words, one line)
   in/              files copied into a fresh temporary working directory
+  stdin            optional: bytes given to the run on standard input
   expected.stdout  expected standard output
   expected.stderr  expected standard error
   expected.status  expected exit status
@@ -26,7 +27,7 @@ import sys
 import tempfile
 
 VERSION_PREFIX = b"# Version morva_0.1.05 translated "
-KNOWN = {"args", "in", "expected.stdout", "expected.stderr", "expected.status",
+KNOWN = {"args", "in", "stdin", "expected.stdout", "expected.stderr", "expected.status",
          "expected.files", "README"}
 
 
@@ -62,8 +63,10 @@ def run_case(binary, case, update):
                     shutil.copytree(src, os.path.join(work, name))
                 else:
                     shutil.copy(src, os.path.join(work, name))
+        stdin_path = os.path.join(case, "stdin")
+        given = open(stdin_path, "rb").read() if os.path.exists(stdin_path) else b""
         proc = subprocess.run(["morva"] + args, executable=os.path.abspath(binary),
-                              cwd=work, stdin=subprocess.DEVNULL,
+                              cwd=work, input=given,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
         got = {"expected.stdout": mask(proc.stdout), "expected.stderr": proc.stderr,
                "expected.status": b"%d\n" % proc.returncode}

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""What the input stage does to the file system and across formats, beyond
+what one golden case can show:
+
+  - a run that cannot write default.charclass goes on with the set in memory;
+    a -cf or -cfonly file that cannot be written stays fatal;
+  - -cfonly rewrites a file through its symbolic link and keeps its mode;
+  - runs started together in one directory each use their own character set;
+  - a whole family as multi-line (gzip) FASTA reports the same patterns as
+    its one-sequence-per-line form.
+
+  input_files_test.py --binary PATH --examples DIR
+"""
+import argparse
+import gzip
+import os
+import stat
+import subprocess
+import sys
+import tempfile
+
+FAILURES = []
+
+
+def check(condition, what):
+    if not condition:
+        FAILURES.append(what)
+        print("FAILED:", what)
+
+
+def run(binary, args, cwd, stdin=None):
+    return subprocess.run([binary] + args, cwd=cwd, input=stdin, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=600)
+
+
+def report_body(stdout):
+    """The report without the lines that name the input files."""
+    return [l for l in stdout.decode("latin-1").split("\n")
+            if not l.startswith("# Version") and not l.startswith("# Input file")
+            and "-ms:" not in l]
+
+
+def unwritable_directory(work):
+    """A working directory where no file can be created, even by root."""
+    if os.geteuid() == 0:
+        return "/proc"
+    path = os.path.join(work, "readonly")
+    os.mkdir(path)
+    os.chmod(path, 0o555)
+    return path
+
+
+def test_unwritable_directory(binary, work):
+    seqs = os.path.join(work, "ro.txt")
+    with open(seqs, "w") as f:
+        f.write("ACGTAC\nACGTTT\nTACGTA\n")
+    cwd = unwritable_directory(work)
+    p = run(binary, ["-f", seqs, "-minstrings", "3", "-maxlevel", "3"], cwd)
+    check(p.returncode == 0, "a run in an unwritable directory ends with status 0")
+    check(b"morva: warning: could not write default.charclass (" in p.stderr,
+          "the unwritable default.charclass is reported as a warning")
+    check(b"ACG 3/3" in p.stdout, "the run in an unwritable directory still reports ACG")
+    for args in (["-cf", "named.charclass"], ["-cfonly", "1"]):
+        p = run(binary, ["-f", seqs] + args, cwd)
+        check(p.returncode == 1 and b"Couldn't open file  " in p.stderr,
+              "an unwritable file asked for with %s is fatal" % args[0])
+
+
+def test_cfonly_through_link(binary, work):
+    d = os.path.join(work, "link")
+    os.makedirs(os.path.join(d, "sets"))
+    with open(os.path.join(d, "seq.txt"), "w") as f:
+        f.write("MKV\n")
+    target = os.path.join(d, "sets", "real.charclass")
+    with open(target, "w") as f:
+        f.write("alphabet= X\n")
+    os.chmod(target, 0o640)
+    os.symlink("sets/real.charclass", os.path.join(d, "my.charclass"))
+    p = run(binary, ["-f", "seq.txt", "-cfonly", "1", "-cf", "my.charclass"], d)
+    check(p.returncode == 0, "-cfonly through a link ends with status 0")
+    check(os.path.islink(os.path.join(d, "my.charclass")), "-cfonly keeps the symbolic link")
+    check(b"alphabet= KMV" in open(target, "rb").read(), "-cfonly writes the link's target")
+    check(stat.S_IMODE(os.stat(target).st_mode) == 0o640, "-cfonly keeps the file's mode")
+    check(sorted(os.listdir(os.path.join(d, "sets"))) == ["real.charclass"],
+          "-cfonly leaves no temporary file")
+
+
+def test_concurrent_runs(binary, work, rounds=20):
+    d = os.path.join(work, "together")
+    os.mkdir(d)
+    inputs = {"dna.txt": "ACGTACGT\nACGTTTGA\nGGACGTA\n",
+              "protein.txt": "MKVLAW\nMKVQQW\nPMKVEE\n"}
+    for name, text in inputs.items():
+        with open(os.path.join(d, name), "w") as f:
+            f.write(text)
+    args = ["-minstrings", "3", "-maxlevel", "4"]
+    alone = {}
+    for name in inputs:
+        solo = os.path.join(work, "solo_" + name)
+        os.mkdir(solo)
+        alone[name] = report_body(run(binary, ["-f", os.path.join(d, name)] + args, solo).stdout)
+    bad = 0
+    for _ in range(rounds):
+        procs = {name: subprocess.Popen([binary, "-f", name] + args, cwd=d, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE) for name in inputs}
+        for name, proc in procs.items():
+            out, _ = proc.communicate(timeout=600)
+            if proc.returncode != 0 or report_body(out) != alone[name]:
+                bad += 1
+    check(bad == 0, "runs started together in one directory use their own character sets "
+                    "(%d of %d runs differed)" % (bad, 2 * rounds))
+
+
+def test_fasta_equals_lines(binary, work, examples):
+    d = os.path.join(work, "family")
+    os.mkdir(d)
+    names = []
+    for part in ("pos", "neg"):
+        src = os.path.abspath(os.path.join(examples, "abc_atpase.%s.txt" % part))
+        seqs = [l.split()[0] for l in open(src) if l.strip()]
+        records = []
+        for i, s in enumerate(seqs, 1):
+            records.append(">%s_%d\n" % (part, i))
+            records += [s[j:j + 60] + "\n" for j in range(0, len(s), 60)]
+        with gzip.open(os.path.join(d, part + ".fa.gz"), "wt") as f:
+            f.write("".join(records))
+        names.append(src)
+    args = ["-minstrings", "60", "-maxlevel", "8", "-showratio", "1", "-binomial_prob", "1e-5"]
+    lines = run(binary, ["-f", names[0], "-f", names[1]] + args, d)
+    fasta = run(binary, ["-f", "pos.fa.gz", "-f", "neg.fa.gz", "-format", "auto"] + args, d)
+    check(lines.returncode == 0 and fasta.returncode == 0, "both forms of the family run")
+    check(report_body(lines.stdout) == report_body(fasta.stdout),
+          "multi-line gzip FASTA and the line format give the same report")
+    check(b"LSGGQ" in fasta.stdout, "the ABC signature is found in the FASTA form")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--binary", required=True)
+    ap.add_argument("--examples", required=True)
+    opts = ap.parse_args()
+    binary = os.path.abspath(opts.binary)
+    with tempfile.TemporaryDirectory(prefix="morva_input_files_") as work:
+        test_unwritable_directory(binary, work)
+        test_cfonly_through_link(binary, work)
+        test_concurrent_runs(binary, work)
+        test_fasta_equals_lines(binary, work, opts.examples)
+        ro = os.path.join(work, "readonly")
+        if os.path.isdir(ro):
+            os.chmod(ro, 0o755)
+    print("%d failures" % len(FAILURES))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
