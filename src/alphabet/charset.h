@@ -66,6 +66,9 @@ class CHARSET {
   void print(const char* text) const;
   void print(const char* text, int n) const;
 
+  // The text print() writes for a coded pattern of valid codes, as a string.
+  std::string spell(const std::string& codes) const;
+
   // The character-set listing (only when verbose_level > 0).
   void test() const;
 

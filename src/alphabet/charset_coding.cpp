@@ -195,6 +195,25 @@ void CHARSET::print(const char* text, int n) const {
   for (int i = 0; i < n; ++i) print(text[i]);
 }
 
+std::string CHARSET::spell(const std::string& codes) const {
+  if (codes.empty()) return "<empty>";
+  std::string text;
+  for (char code : codes) {
+    unsigned u = static_cast<unsigned char>(code);
+    if (u > static_cast<unsigned>(total_codes)) {
+      text += ".{" + std::to_string(min_gap) + "," + std::to_string(max_gap) + "}";
+      u = (u + 128) % 256;
+    }
+    if (u == 0)
+      text += '_';
+    else if (u <= static_cast<unsigned>(alphabet_size))
+      text += static_cast<char>(code_to_char[u]);
+    else
+      text += group_names[u - alphabet_size - 1];
+  }
+  return text;
+}
+
 void CHARSET::test() const {
   if (verbose_level <= 0) return;
   std::fputs("\n Character class test:\n-------------------\n", stdout);

@@ -1,9 +1,14 @@
 // Acceptance tests and the report line of a pattern.
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "alphabet/charset.h"
 #include "input/input_classes.h"
 #include "input/input_string.h"
+#include "results/results.h"
+#include "run/error.h"
 #include "run/globals.h"
 #include "search/gstree.h"
 #include "search/set_walk.h"
@@ -33,26 +38,26 @@ const char* GSTree::treestring(STree_Node* node) {
   return buffer + i + 1;
 }
 
-void GSTree::print_position_set(const int* set) {
+void GSTree::print_position_set(const int* set, std::FILE* out) {
   if (showsets <= 3) {
-    sets->print(set, stdout, showsets);
+    sets->print(set, out, showsets);
     return;
   }
   const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
   const int* seq_end = input->seq_end.data();
   if (showsets == 4) {
-    std::printf("Pos:Str:%d<", set_size(set));
+    std::fprintf(out, "Pos:Str:%d<", set_size(set));
     for_each_element(set, coded_length, [&](int p) {
       const int s = seq_of_pos[p];
-      std::printf(",%d:%d", p - seq_end[s > 0 ? s - 1 : 0], s);
+      std::fprintf(out, ",%d:%d", p - seq_end[s > 0 ? s - 1 : 0], s);
     });
     std::fputs(">", stdout);
   } else if (showsets == 5) {
-    std::fputs("Seq", stdout);
+    std::fputs("Seq", out);
     int last = 0;
     for_each_element(set, coded_length, [&](int p) {
       const int s = seq_of_pos[p];
-      if (s != last) std::printf(":%d", s);
+      if (s != last) std::fprintf(out, ":%d", s);
       last = s;
     });
   }
@@ -60,6 +65,7 @@ void GSTree::print_position_set(const int* set) {
 
 int GSTree::Print_Pattern(STree_Node* node) {
   Count_Nr_of_Classes(node, nullptr);
+  if (results != nullptr) results->tested();
   const int K = nr_classes;
   const int* S = cur_seq_counts;
   const int* P = cur_pos_counts;
@@ -95,20 +101,61 @@ int GSTree::Print_Pattern(STree_Node* node) {
     if (bp > binomial_prob_compare) return 1;
   }
 
-  charset->print(treestring(node));
-  if (costf != 0) std::printf(" %g", static_cast<double>(node->cost));
-  std::printf(" %d/%d ", S[K + 1], P[K + 1]);
+  if (results != nullptr) {
+    // The counts are copied before the set is fetched: the line is written
+    // from the same values the record carries.
+    PatternRecord record;
+    record.codes = treestring(node);
+    record.text = charset->spell(record.codes);
+    record.length = node->level;
+    record.seqs.assign(S, S + K + 2);
+    record.positions.assign(P, P + K + 2);
+    if (results->wants_sites()) {
+      const int* set = node->set_id != nullptr ? node->set_id->set : multimerge_group_sets(node);
+      record.ends.reserve(static_cast<std::size_t>(set_size(set)));
+      for_each_element(set, coded_length, [&](int p) { record.ends.push_back(p); });
+    }
+    const std::vector<int> seqs = record.seqs, positions = record.positions;
+    if (!results->accept(std::move(record))) return 1;
+    if (results->holds_lines()) {
+      // Whether the line stays is known only when the search has ended.
+      char* text = nullptr;
+      std::size_t size = 0;
+      std::FILE* held = open_memstream(&text, &size);
+      if (held == nullptr) error("Out of memory: couldn't hold a pattern line");
+      write_pattern_line(held, node, seqs.data(), positions.data(), ratio, bp);
+      std::fclose(held);
+      std::string line(text, size);
+      std::free(text);
+      results->hold_line(std::move(line));
+      return 1;
+    }
+    write_pattern_line(stdout, node, seqs.data(), positions.data(), ratio, bp);
+  } else {
+    write_pattern_line(stdout, node, S, P, ratio, bp);
+  }
+  std::fflush(stdout);
+  return 1;
+}
+
+void GSTree::write_pattern_line(std::FILE* out, STree_Node* node, const int* S, const int* P,
+                                float ratio, double bp) {
+  const int K = nr_classes;
+  if (out == stdout)
+    charset->print(treestring(node));
+  else
+    std::fputs(charset->spell(treestring(node)).c_str(), out);
+  if (costf != 0) std::fprintf(out, " %g", static_cast<double>(node->cost));
+  std::fprintf(out, " %d/%d ", S[K + 1], P[K + 1]);
   if (K > 1) {
     for (int j = 0; j <= K; ++j)
-      if (P[j] != 0) std::printf("%s:%d/%d ", input->classes->class_name(j), S[j], P[j]);
+      if (P[j] != 0) std::fprintf(out, "%s:%d/%d ", input->classes->class_name(j), S[j], P[j]);
   }
   if (showsets != 0) {
     const int* set = node->set_id != nullptr ? node->set_id->set : multimerge_group_sets(node);
-    print_position_set(set);
+    print_position_set(set, out);
   }
-  if (showratio != 0) std::printf(" R:%g", static_cast<double>(ratio));
-  if (binomial_prob != 0) std::printf(" BP:%g", bp);
-  std::fputs("\n", stdout);
-  std::fflush(stdout);
-  return 1;
+  if (showratio != 0) std::fprintf(out, " R:%g", static_cast<double>(ratio));
+  if (binomial_prob != 0) std::fprintf(out, " BP:%g", bp);
+  std::fputs("\n", out);
 }

@@ -1,13 +1,20 @@
 #include "run/driver.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
+#include <string>
 
 #include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/options.h"
+#include "results/results.h"
 #include "search/gstree.h"
 #include "sets/set_registry.h"
 #include "specfns/specfns_protos.h"
@@ -47,7 +54,41 @@ void finish_report() {
   }
 }
 
+// The command line for the provenance of the result files, each word quoted
+// for a POSIX shell where it needs it.
+std::string command_line(int argc, char** argv) {
+  std::string line = "morva";
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    const bool plain = !word.empty() &&
+        word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./:=+-,@%") ==
+            std::string::npos;
+    line += ' ';
+    if (plain) {
+      line += word;
+      continue;
+    }
+    line += '\'';
+    for (char c : word) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += '\'';
+  }
+  return line;
+}
+
+// With "-table -" (or -json, -sites) standard output carries that file and
+// nothing else: the report that would go there is sent to /dev/null, from
+// the banner on, and the file gets the original stream.
+std::FILE* take_standard_output() {
+  std::fflush(stdout);
+  const int fd = dup(STDOUT_FILENO);
+  std::FILE* stream = fd >= 0 ? fdopen(fd, "w") : nullptr;
+  if (stream == nullptr || std::freopen("/dev/null", "w", stdout) == nullptr)
+    fatal("cannot set standard output aside for the result file: %s", std::strerror(errno));
+  return stream;
+}
+
 int run(int argc, char** argv) {
+  std::FILE* result_stream = output_goes_to_stdout(argc, argv) ? take_standard_output() : nullptr;
   print_banner();
   set_default_settings();
   RunParams params;
@@ -83,14 +124,22 @@ int run(int argc, char** argv) {
 
   check_search_settings(*input);
   tree = new GSTree(input);
+  std::unique_ptr<Results> results;
+  if (params.results.any()) {
+    results = std::make_unique<Results>(params.results, *input, params.input_files,
+                                        command_line(argc, argv), result_stream);
+    tree->results = results.get();
+  }
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", stdout);
   tree->STreePQ();
+  if (results) results->print_held_lines();
   if (verbose_level > 1) {
     std::fputs("\n # How many sets and sizes:\n", stdout);
     tree->set_registry->test();
   }
   std::fputs("\n\n# Patterns are ready\n", stdout);
   tree->test();
+  if (results) results->finish();
   finish_report();
   return 0;
 }

@@ -26,6 +26,10 @@ enum class Kind {
   Format,        // -format lines|fasta|fastq|auto
   GroupPreset,   // -groups protein|dna|none
   Revcomp,       // -revcomp, no value
+  ResultFile,    // -table, -json, -sites: a file name or "-"
+  SortOrder,     // -sort pvalue|ratio|support|pattern
+  Top,           // -top N
+  ResultFlag,    // -maximal, -trim_wc: no value
 };
 
 struct OptionRow {
@@ -73,7 +77,58 @@ const OptionRow kOptions[] = {
     {"-format", Kind::Format, nullptr},
     {"-groups", Kind::GroupPreset, nullptr},
     {"-revcomp", Kind::Revcomp, nullptr},
+    {"-table", Kind::ResultFile, nullptr},
+    {"-json", Kind::ResultFile, nullptr},
+    {"-sites", Kind::ResultFile, nullptr},
+    {"-sort", Kind::SortOrder, nullptr},
+    {"-top", Kind::Top, nullptr},
+    {"-maximal", Kind::ResultFlag, nullptr},
+    {"-trim_wc", Kind::ResultFlag, nullptr},
 };
+
+// Values each kind of option takes after its word (-f may take "-ms N" too).
+int values_taken(Kind kind) {
+  switch (kind) {
+    case Kind::Help:
+    case Kind::Flag:
+    case Kind::Revcomp:
+    case Kind::ResultFlag:
+      return 0;
+    case Kind::ClassMinimum:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
+const OptionRow* find_option(const char* word) {
+  for (const OptionRow& candidate : kOptions)
+    if (std::strcmp(word, candidate.word) == 0) return &candidate;
+  return nullptr;
+}
+
+void set_result_file(ResultOptions& results, const char* option, const char* name) {
+  if (*name == '\0') fatal("%s needs a file name (or - for standard output)", option);
+  if (std::strcmp(option, "-table") == 0)
+    results.table = name;
+  else if (std::strcmp(option, "-json") == 0)
+    results.json = name;
+  else
+    results.sites = name;
+  int to_stdout = 0;
+  for (const char* n : {results.table, results.json, results.sites})
+    if (n != nullptr && std::strcmp(n, "-") == 0) ++to_stdout;
+  if (to_stdout > 1) fatal("only one of -table, -json and -sites can write to standard output");
+}
+
+long read_top(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const long n = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || n < 1)
+    fatal("-top takes a number of rows of at least 1, not \"%s\"", text);
+  return n;
+}
 
 // Patterns can be spelled up to this many codes long.
 constexpr int kLongestPattern = 149;
@@ -204,16 +259,22 @@ double read_real(const char* text) {
   return std::strtod(number.c_str(), nullptr);
 }
 
+bool output_goes_to_stdout(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const OptionRow* row = find_option(argv[i]);
+    if (row == nullptr || row->kind == Kind::Help) return false;
+    if (row->kind == Kind::ResultFile && i + 1 < argc && std::strcmp(argv[i + 1], "-") == 0)
+      return true;
+    i += values_taken(row->kind);
+    if (row->kind == Kind::File && i + 1 < argc && std::strcmp(argv[i + 1], "-ms") == 0) i += 2;
+  }
+  return false;
+}
+
 void parse_options(int argc, char** argv, RunParams& params) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
-    const OptionRow* row = nullptr;
-    for (const OptionRow& candidate : kOptions) {
-      if (std::strcmp(arg, candidate.word) == 0) {
-        row = &candidate;
-        break;
-      }
-    }
+    const OptionRow* row = find_option(arg);
     if (row == nullptr) {
       std::fflush(stdout);
       std::fprintf(stderr, "Unknown option: %s", arg);
@@ -287,6 +348,24 @@ void parse_options(int argc, char** argv, RunParams& params) {
       }
       case Kind::Revcomp:
         params.input.revcomp = true;
+        break;
+      case Kind::ResultFile:
+        set_result_file(params.results, arg, value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::SortOrder: {
+        const char* value = value_after(argc, argv, i, arg);
+        if (!parse_sort_order(value, params.results.sort))
+          fatal("-sort takes pvalue, ratio, support or pattern, not \"%s\"", value);
+        ++i;
+        break;
+      }
+      case Kind::Top:
+        params.results.top = read_top(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::ResultFlag:
+        (std::strcmp(arg, "-maximal") == 0 ? params.results.maximal : params.results.trim_wc) = true;
         break;
     }
   }

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "input/input_options.h"
+#include "results/result_options.h"
 
 // Run parameters that are not global settings: handed to the input stage.
 struct RunParams {
@@ -11,7 +12,13 @@ struct RunParams {
   char* charset_file_name = nullptr;
   int cfonly = 0;
   InputOptions input;  // -format, -revcomp, -groups
+  ResultOptions results;  // -table, -json, -sites, -sort, -top, -maximal, -trim_wc
 };
+
+// Whether the command line sends the table, the JSON rows or the sites to
+// standard output ("-"), read before anything is printed so that nothing
+// else goes there. Reads the words as parse_options does, without effects.
+bool output_goes_to_stdout(int argc, char** argv);
 
 void print_usage(std::FILE* stream);
 

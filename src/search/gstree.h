@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@ class Sets;
 class Set_of_Sets;
 struct Set_ID;
 class p_queue;
+class Results;
 
 // One trie node, or (as record 0 of a children block) the block header.
 // In a header `nr_groups` counts the children not yet expanded and
@@ -85,6 +87,9 @@ class GSTree {
   std::vector<int> pos_counts;
   int* cur_seq_counts;
   std::vector<int> seq_counts;
+  // Where accepted patterns go besides the report line (the ranked table,
+  // the sites); null when the run asks for none of them.
+  Results* results = nullptr;
 
   STree_Node* newchildren(int n);
   void cleantmp();
@@ -133,6 +138,8 @@ class GSTree {
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
   void count_and_register(STree_Node* child, std::vector<int>& positions);
-  void print_position_set(const int* set);
+  void print_position_set(const int* set, std::FILE* out);
+  void write_pattern_line(std::FILE* out, STree_Node* node, const int* S, const int* P, float ratio,
+                          double bp);
   void print_abandon(const char* verdict, STree_Node* first, STree_Node* second);
 };
