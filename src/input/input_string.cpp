@@ -2,6 +2,7 @@
 
 #include "alphabet/group_presets.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -26,6 +27,14 @@ void allocate(std::vector<T>& table, std::size_t n, const char* what) {
   } catch (const std::bad_alloc&) {
     error("Couldn't allocate memory for", what);
   }
+}
+
+// Fills [first, last) with k, four entries per store: the runs are whole
+// sequences, and this loop writes every position of the input once.
+void fill_run(std::uint16_t* first, std::uint16_t* last, std::uint16_t k) {
+  const std::uint64_t four = 0x0001000100010001ULL * k;
+  for (; last - first >= 4; first += 4) std::memcpy(first, &four, sizeof four);
+  for (; first != last; ++first) *first = k;
 }
 
 }  // namespace
@@ -91,14 +100,15 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
   allocate(class_of_seq, static_cast<std::size_t>(n) + 2, "class_of_seq");
 
   // Each sequence and its separator belong to it (with both strands, both
-  // runs and their separators); filled run by run.
+  // runs and their separators); filled run by run. Positions 0, length and
+  // length + 1 stay 0.
   try {
     seq_of_pos.clear();
-    seq_of_pos.reserve(static_cast<std::size_t>(length) + 2);
+    seq_of_pos.resize(static_cast<std::size_t>(length) + 2);
   } catch (const std::bad_alloc&) {
     error("Couldn't allocate memory for", "seq_of_pos");
   }
-  seq_of_pos.push_back(0);
+  std::uint16_t* owner = seq_of_pos.data();
   const unsigned char* text = joined.data();
   int p = 1;
   strands = sequences.strands;
@@ -107,16 +117,13 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
       const void* zero = std::memchr(text + p, 0, static_cast<std::size_t>(length - p));
       if (zero == nullptr) error("The joined input has fewer separators than sequences:", k);
       const int end = static_cast<int>(static_cast<const unsigned char*>(zero) - text);
-      seq_of_pos.insert(seq_of_pos.end(), static_cast<std::size_t>(end - p + 1),
-                        static_cast<std::uint16_t>(k));
+      fill_run(owner + p, owner + end + 1, static_cast<std::uint16_t>(k));
       seq_end[k] = end;
       p = end + 1;
     }
     class_of_seq[k] = sequences.classes[k - 1];
   }
   if (p != length) error("The joined input has more separators than sequences:", n);
-  seq_of_pos.push_back(0);
-  seq_of_pos.push_back(0);
 
   if (verbose_level > 1) classes->test();
 
@@ -130,15 +137,11 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
 
   // The reading tables are done with; give their storage back. The
   // identifiers stay, numbered as the sequences.
-  seq_ids.clear();
-  seq_ids.reserve(sequences.ids.size() + 1);
-  seq_ids.emplace_back();
-  for (std::string& id : sequences.ids) seq_ids.push_back(std::move(id));
+  seq_ids = std::move(sequences.ids);
   seq_file = std::move(sequences.files);
   seq_file.insert(seq_file.begin(), 0);
   std::vector<unsigned char>().swap(sequences.text);
   std::vector<unsigned char>().swap(sequences.classes);
-  std::vector<std::string>().swap(sequences.ids);
   return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "alphabet/charset.h"
 #include "input/input_classes.h"
 #include "input/input_options.h"
+#include "input/sequence_ids.h"
 
 // The reading tables, alive only between reading the sequence files and
 // joining them: every sequence already laid out as in the joined string (a
@@ -19,7 +20,7 @@
 struct SequenceTable {
   std::vector<unsigned char> text{0};
   std::vector<unsigned char> classes;  // class number of sequence k + 1
-  std::vector<std::string> ids;        // identifier of sequence k + 1
+  SequenceIds ids;                     // identifier of sequence k + 1 as ids[k + 1]
   std::vector<unsigned char> files;    // number of the file it came from
   int strands = 1;
 
@@ -66,7 +67,7 @@ class input_string {
   // Where each sequence came from, for output that names it: entry k of
   // sequence k (entry 0 unused). The identifier is the first word of a
   // FASTA/FASTQ header, or the line number in the line format.
-  std::vector<std::string> seq_ids;
+  SequenceIds seq_ids;
   std::vector<unsigned char> seq_file;
   // 2 when every sequence is followed by its reverse complement (-revcomp):
   // sequence k then spans two separator-ended runs up to seq_end[k].

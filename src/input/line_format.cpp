@@ -125,7 +125,7 @@ void read_line_file(ReadState& state, FileRead& file, SequenceSource& source) {
       line[p] = '\0';  // the reader leaves room after the line
       class_text = line + class_start;
     }
-    add_sequence(state, file, line, seq_len, class_text, std::to_string(reader.line_number()));
+    add_sequence(state, file, line, seq_len, class_text, nullptr, reader.line_number());
   }
   signs.report(file.name);
 }

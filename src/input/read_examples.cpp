@@ -3,6 +3,7 @@
 // records, into the reading tables and the class table.
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -74,7 +75,7 @@ std::string printable(unsigned char c) {
 }
 
 void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::size_t n,
-                  const char* class_text, std::string id) {
+                  const char* class_text, const char* name, std::size_t line) {
   // The tables stop at the limit rather than growing past it.
   if (state.sequences >= input_string::kMaxSequences) {
     std::fprintf(stderr, "ERROR: Number of input sequences %d is exceeding the maximum limit %d\n",
@@ -86,12 +87,16 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
   if (state.options.revcomp) {
     const std::size_t bad = reverse_complement(sequence, n, state.strand);
     if (bad != n)
-      fatal("-revcomp: %s, sequence %s: the letter '%s' has no complement", file.name, id.c_str(),
+      fatal("-revcomp: %s, sequence %s: the letter '%s' has no complement", file.name,
+            name != nullptr ? name : ("in line " + std::to_string(line)).c_str(),
             printable(static_cast<unsigned char>(sequence[bad])).c_str());
     state.table.add_strand(state.strand.data(), n);
   }
   try {
-    state.table.ids.push_back(std::move(id));
+    if (name != nullptr)
+      state.table.ids.add(name, std::strlen(name));
+    else
+      state.table.ids.add_number(static_cast<std::uint32_t>(line));
     state.table.files.push_back(static_cast<unsigned char>(file.number));
   } catch (const std::bad_alloc&) {
     error("Allocation of new string failed");

@@ -23,10 +23,11 @@ struct FileRead {
   long empty = 0;      // lines or records that held no sequence
 };
 
-// Adds one sequence with its class and identifier: the sequence limit, the
-// reverse complement with -revcomp, the progress marks.
+// Adds one sequence with its class and identifier (a name, or a line number
+// when `name` is null): the sequence limit, the reverse complement with
+// -revcomp, the progress marks.
 void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::size_t n,
-                  const char* class_text, std::string id);
+                  const char* class_text, const char* name, std::size_t line);
 
 // The line format: one sequence per line with an optional class name.
 void read_line_file(ReadState& state, FileRead& file, SequenceSource& source);

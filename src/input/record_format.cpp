@@ -90,6 +90,6 @@ void read_record_file(ReadState& state, FileRead& file, SequenceSource& source, 
     }
     if (std::memchr(seq->seq.s, '\0', n) != nullptr)
       fatal("%s: the sequence of record %s holds a zero byte", file.name, id);
-    add_sequence(state, file, seq->seq.s, n, file.file_class, id);
+    add_sequence(state, file, seq->seq.s, n, file.file_class, id, 0);
   }
 }

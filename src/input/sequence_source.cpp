@@ -1,6 +1,7 @@
 #include "input/sequence_source.h"
 
 #include <htslib/bgzf.h>
+#include <htslib/hfile.h>
 #include <htslib/hts.h>
 
 #include <algorithm>
@@ -23,10 +24,20 @@ void silence_htslib() {
 
 }  // namespace
 
+// A compressed file is read through BGZF (which inflates gzip and BGZF
+// alike); a plain one straight from its hFILE, which reads large requests
+// directly into the caller's buffer rather than copying them block by block.
 struct SequenceSource::Handle {
-  BGZF* file = nullptr;
+  hFILE* plain = nullptr;
+  BGZF* compressed = nullptr;
   ~Handle() {
-    if (file != nullptr) bgzf_close(file);
+    if (compressed != nullptr)
+      bgzf_close(compressed);
+    else if (plain != nullptr)
+      hclose_abruptly(plain);
+  }
+  ssize_t read(void* buffer, std::size_t size) {
+    return compressed != nullptr ? bgzf_read(compressed, buffer, size) : hread(plain, buffer, size);
   }
 };
 
@@ -61,14 +72,22 @@ std::unique_ptr<SequenceSource> SequenceSource::open(const char* name) {
   silence_htslib();
   std::unique_ptr<SequenceSource> source(new SequenceSource());
   source->handle_ = std::make_unique<Handle>();
-  source->handle_->file = bgzf_open(name, "r");
-  if (source->handle_->file == nullptr) return nullptr;
+  Handle& handle = *source->handle_;
+  handle.plain = hopen(name, "r");
+  if (handle.plain == nullptr) return nullptr;
+  unsigned char magic[2] = {0, 0};
+  const ssize_t peeked = hpeek(handle.plain, magic, sizeof magic);
+  if (peeked < 0) return nullptr;
+  if (peeked == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
+    handle.compressed = bgzf_hopen(handle.plain, "r");
+    if (handle.compressed == nullptr) return nullptr;
+  }
   // Read ahead until the block is full or the file ends (a pipe may hand
   // over less at a time).
   source->head_.resize(kHeadSize);
   std::size_t have = 0;
   while (have < kHeadSize) {
-    const ssize_t n = bgzf_read(source->handle_->file, &source->head_[have], kHeadSize - have);
+    const ssize_t n = handle.read(&source->head_[have], kHeadSize - have);
     if (n < 0) {
       source->failed_ = true;
       break;
@@ -92,7 +111,7 @@ std::ptrdiff_t SequenceSource::read(char* buffer, std::size_t size) {
     return static_cast<std::ptrdiff_t>(n);
   }
   if (failed_) return -1;
-  const ssize_t n = bgzf_read(handle_->file, buffer, size);
+  const ssize_t n = handle_->read(buffer, size);
   if (n < 0) {
     failed_ = true;
     return -1;

@@ -75,7 +75,7 @@ TEST_F(InputStringTest, LineKindsCrLfAndLastLineWithoutNewline) {
   EXPECT_EQ((std::vector<int>{0, 3, 6, 9}), in->seq_end);
   EXPECT_EQ((std::vector<unsigned char>{0, 1, 2, 2, 0}), in->class_of_seq);
   EXPECT_STREQ("1", in->classes->class_name(2));
-  EXPECT_EQ((std::vector<std::string>{"", "5", "7", "9"}), in->seq_ids);
+  EXPECT_EQ((std::vector<std::string>{"", "5", "7", "9"}), ids_of(*in));
   EXPECT_EQ("ACGT", in->charset->alphabet);
 }
 

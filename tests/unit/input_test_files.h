@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "input/input_string.h"
 
 #include "run/globals.h"
 
@@ -38,4 +41,11 @@ class ScratchDir {
 inline void reset_settings() {
   set_default_settings();
   verbose_level = 0;
+}
+
+// The identifiers of sequences 0..n as strings.
+inline std::vector<std::string> ids_of(const input_string& in) {
+  std::vector<std::string> ids;
+  for (int k = 0; k <= in.nr_sequences; ++k) ids.emplace_back(in.seq_ids[k]);
+  return ids;
 }

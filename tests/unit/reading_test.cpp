@@ -126,7 +126,7 @@ TEST_F(RecordInputTest, FastaRecordsOfManyLinesFoldedAndNamed) {
   fasta.format = InputFormat::Fasta;
   auto in = build({">s1 first one\nac\r\nG T\n\n>empty\n>s2\nTT\n", gzipped(">s3\nCA\n")}, fasta);
   EXPECT_EQ("_ACGT_TT_CA_", joined(*in));
-  EXPECT_EQ((std::vector<std::string>{"", "s1", "s2", "s3"}), in->seq_ids);
+  EXPECT_EQ((std::vector<std::string>{"", "s1", "s2", "s3"}), ids_of(*in));
   EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 2}), in->seq_file);
   EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 2, 0}), in->class_of_seq);
   EXPECT_NE(std::string::npos, err.find("skipped 1 record that would give an empty sequence"));
@@ -135,7 +135,7 @@ TEST_F(RecordInputTest, FastaRecordsOfManyLinesFoldedAndNamed) {
   fastq.format = InputFormat::Fastq;
   in = build({"@r1\nAC\n+r1\n@I\n@r2\nG\n+\nI\n"}, fastq);  // a quality may begin with '@'
   EXPECT_EQ("_AC_G_", joined(*in));
-  EXPECT_EQ((std::vector<std::string>{"", "r1", "r2"}), in->seq_ids);
+  EXPECT_EQ((std::vector<std::string>{"", "r1", "r2"}), ids_of(*in));
 }
 
 TEST_F(RecordInputTest, BothStrandsCountAsOneSequence) {
