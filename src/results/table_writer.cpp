@@ -62,8 +62,8 @@ std::vector<std::string> Results::row_fields(const PatternRecord& r, long rank, 
   }
   f.push_back(number("%g", r.ratio));
   f.push_back(number("%g", r.bp));
-  f.push_back(number("%.4f", r.log10_bp));
-  f.push_back(number("%.4f", r.log10_p));
+  f.push_back(number("%.6g", r.log10_bp));
+  f.push_back(number("%.6g", r.log10_p));
   f.push_back(std::isnan(r.log10_p) ? "" : format_log10(r.log10_p + std::log10(static_cast<double>(tested_))));
   f.push_back(format_log10(log10_q));
   f.push_back(is_maximal(r) ? "1" : "0");

@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""The ranked results against the sequences themselves.
+
+  - every site of -sites is found again by a plain regular-expression scan of
+    the input (groups, wildcards and flexible gaps), and every pattern row's
+    sequence and position counts are recounted from scratch;
+  - the JSON rows say what the table rows say;
+  - on the shipped ABC-transporter example the first rows are the ABC
+    signature and the Walker A motif, with tiny E-values.
+
+  results_test.py --binary PATH --examples DIR
+"""
+import argparse
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+FAILURES = []
+
+
+def check(condition, what):
+    if not condition:
+        FAILURES.append(what)
+        print("FAILED:", what)
+
+
+def read_table(path):
+    rows, header = [], None
+    for line in open(path):
+        if line.startswith("#"):
+            continue
+        fields = line.rstrip("\n").split("\t")
+        if header is None:
+            header = fields
+        else:
+            rows.append(dict(zip(header, fields)))
+    return rows
+
+
+def to_regex(pattern, stop=""):
+    """The pattern as a regular expression: groups are character classes,
+    '.' any character but a STOP, .{a,b} a gap of a to b of them."""
+    any_char = "[^%s]" % re.escape(stop) if stop else "."
+    out, i = "", 0
+    while i < len(pattern):
+        c = pattern[i]
+        if c == "[":
+            j = pattern.index("]", i)
+            out += "[" + re.escape(pattern[i + 1:j]) + "]"
+            i = j + 1
+        elif pattern.startswith(".{", i):
+            j = pattern.index("}", i)
+            out += any_char + pattern[i + 1:j + 1]
+            i = j + 1
+        elif c == ".":
+            out += any_char
+            i += 1
+        else:
+            out += re.escape(c)
+            i += 1
+    return out
+
+
+def longest_span(pattern):
+    span = len(re.sub(r"\[[^]]*\]", "x", re.sub(r"\.\{\d+,\d+\}", "", pattern)))
+    return span + sum(int(b) for b in re.findall(r"\.\{\d+,(\d+)\}", pattern))
+
+
+def recount(pattern, sequences):
+    """Sequences and distinct end positions of the pattern, by brute force."""
+    rx = re.compile(to_regex(pattern))
+    span = longest_span(pattern)
+    seqs = positions = 0
+    for seq in sequences:
+        ends = {e for e in range(len(seq))
+                for s in range(max(0, e - span + 1), e + 1) if rx.fullmatch(seq, s, e + 1)}
+        seqs += bool(ends)
+        positions += len(ends)
+    return seqs, positions
+
+
+def run(binary, args, cwd):
+    return subprocess.run([binary] + args, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          timeout=600)
+
+
+def test_sites_and_counts(binary, work, examples):
+    files = [os.path.join(examples, "abc_atpase.%s.txt" % p) for p in ("pos", "neg")]
+    seqs = {f: [l.split()[0] for l in open(f)] for f in files}
+    args = ["-f", files[0], "-f", files[1], "-groups", "protein", "-maxgrp", "1", "-wc", "1",
+            "-maxwc", "3", "-max_gap_nr", "1", "-min_gap", "1", "-max_gap", "3", "-minstrings", "120",
+            "-maxlevel", "6", "-table", "t.tsv", "-json", "t.json", "-sites", "s.tsv", "-top", "25"]
+    p = run(binary, args, work)
+    check(p.returncode == 0, "the grouped, gapped run with results ends with status 0")
+    rows = read_table(os.path.join(work, "t.tsv"))
+    check(len(rows) == 25, "-top 25 keeps 25 rows")
+    sites = {}
+    for r in read_table(os.path.join(work, "s.tsv")):
+        sites.setdefault(r["pattern"], []).append(r)
+    bad_sites = 0
+    for pattern, found in sites.items():
+        rx = re.compile(to_regex(pattern))
+        for s in found:
+            seq = seqs[s["file"]][int(s["sequence"]) - 1]
+            start = int(s["start"]) - 1
+            if not (rx.fullmatch(s["matched"]) and seq[start:start + len(s["matched"])] == s["matched"]):
+                bad_sites += 1
+    check(bad_sites == 0, "every site matches its pattern where it says (%d do not)" % bad_sites)
+    bad_counts = []
+    for r in rows:
+        all_seqs = seqs[files[0]] + seqs[files[1]]
+        want = recount(r["pattern"], all_seqs)
+        got = (int(r["seqs"]), int(r["positions"]))
+        listed = len(sites.get(r["pattern"], []))
+        if want != got or listed != got[1]:
+            bad_counts.append("%s: table %s, recount %s, sites %d" % (r["pattern"], got, want, listed))
+    check(not bad_counts, "counts and sites of every row agree with a recount: %s" % bad_counts[:3])
+    doc = json.load(open(os.path.join(work, "t.json")))
+    same = len(doc["rows"]) == len(rows) and all(
+        str(j["pattern"]) == t["pattern"] and j["seqs"] == int(t["seqs"]) and j["rank"] == int(t["rank"])
+        for j, t in zip(doc["rows"], rows))
+    check(same, "the JSON rows are the table rows")
+
+
+def test_abc_example(binary, work, examples):
+    files = [os.path.join(examples, "abc_atpase.%s.txt" % p) for p in ("pos", "neg")]
+    args = ["-f", files[0], "-f", files[1], "-groups", "protein", "-maxgrp", "1", "-wc", "1",
+            "-maxwc", "4", "-minstrings", "80", "-maxlevel", "8", "-table", "-", "-top", "12",
+            "-trim_wc", "-maximal"]
+    p = run(binary, args, work)
+    check(p.returncode == 0, "the ABC example with the table ends with status 0")
+    lines = p.stdout.decode().split("\n")
+    check(all(l.startswith("#") or "\t" in l or not l for l in lines),
+          "-table - writes nothing but the table to standard output")
+    header = next(l for l in lines if l.startswith("rank\t")).split("\t")
+    rows = [dict(zip(header, l.split("\t"))) for l in lines if l and l[0].isdigit()]
+    patterns = [r["pattern"] for r in rows]
+    check(any("SGG" in x for x in patterns[:5]), "the ABC signature is among the first rows: %s" % patterns)
+    check(any(re.search(r"G(\.|\.\.\.\.)GK\[ST\]", x) for x in patterns),
+          "the Walker A motif is among the first rows: %s" % patterns)
+    check(all(float(r["evalue"]) < 1e-80 for r in rows), "the first rows have tiny E-values")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--binary", required=True)
+    ap.add_argument("--examples", required=True)
+    opts = ap.parse_args()
+    binary = os.path.abspath(opts.binary)
+    examples = os.path.abspath(opts.examples)
+    with tempfile.TemporaryDirectory(prefix="morva_results_") as work:
+        test_sites_and_counts(binary, work, examples)
+        test_abc_example(binary, work, examples)
+    print("%d failures" % len(FAILURES))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
