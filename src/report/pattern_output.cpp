@@ -102,35 +102,32 @@ int GSTree::Print_Pattern(STree_Node* node) {
   }
 
   if (results != nullptr) {
-    // The counts are copied before the set is fetched: the line is written
-    // from the same values the record carries.
     PatternRecord record;
     record.codes = treestring(node);
     record.text = charset->spell(record.codes);
     record.length = node->level;
     record.seqs.assign(S, S + K + 2);
     record.positions.assign(P, P + K + 2);
-    if (results->wants_sites()) {
+    const bool kept = results->accept(std::move(record), [&](std::vector<int>& ends) {
       const int* set = node->set_id != nullptr ? node->set_id->set : multimerge_group_sets(node);
-      record.ends.reserve(static_cast<std::size_t>(set_size(set)));
-      for_each_element(set, coded_length, [&](int p) { record.ends.push_back(p); });
-    }
-    const std::vector<int> seqs = record.seqs, positions = record.positions;
-    if (!results->accept(std::move(record))) return 1;
+      ends.reserve(static_cast<std::size_t>(set_size(set)));
+      for_each_element(set, coded_length, [&](int p) { ends.push_back(p); });
+    });
+    if (!kept) return 1;
     if (results->holds_lines()) {
       // Whether the line stays is known only when the search has ended.
       char* text = nullptr;
       std::size_t size = 0;
       std::FILE* held = open_memstream(&text, &size);
       if (held == nullptr) error("Out of memory: couldn't hold a pattern line");
-      write_pattern_line(held, node, seqs.data(), positions.data(), ratio, bp);
+      write_pattern_line(held, node, S, P, ratio, bp);
       std::fclose(held);
       std::string line(text, size);
       std::free(text);
       results->hold_line(std::move(line));
       return 1;
     }
-    write_pattern_line(stdout, node, seqs.data(), positions.data(), ratio, bp);
+    write_pattern_line(stdout, node, S, P, ratio, bp);
   } else {
     write_pattern_line(stdout, node, S, P, ratio, bp);
   }

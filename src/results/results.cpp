@@ -6,6 +6,7 @@
 #include <memory>
 #include <cstring>
 #include <limits>
+#include <climits>
 #include <cstdint>
 #include <unordered_map>
 
@@ -15,6 +16,7 @@
 #include "run/error.h"
 #include "run/globals.h"
 #include "specfns/logtail.h"
+#include "specfns/specfns_protos.h"
 
 namespace {
 
@@ -128,18 +130,15 @@ bool Results::better(const PatternRecord& a, const PatternRecord& b) const {
   return a.codes < b.codes;
 }
 
-bool Results::accept(PatternRecord r) {
+bool Results::judge(PatternRecord& r) {
   ++accepted_;
-  const int K = nr_classes_;
-  if (K >= 2) {
+  // What ranks every pattern is computed here; the binomial tail, needed
+  // only for the rows that are written, waits for finish().
+  if (nr_classes_ >= 2) {
     const int s1 = r.seqs[1], s2 = r.seqs[2];
     const int t1 = total_string_count[1], t2 = total_string_count[2];
     const double f2 = static_cast<double>(s2) / t2;
     r.ratio = f2 == 0 ? 1000000.0 : (static_cast<double>(s1) / t1) / f2;
-    const double ln_bp = binomial_sign_ > 0 ? specfns::log_bdtrc(s1 - 1, t1, f2)
-                                            : specfns::log_bdtr(s1, t1, f2);
-    r.log10_bp = ln_bp / kLn10;
-    r.bp = std::exp(ln_bp);
     r.log10_p = specfns::log_fisher_greater(s1, t1, s2, t2) / kLn10;
   } else {
     r.ratio = r.bp = r.log10_bp = r.log10_p = kNaN;
@@ -148,8 +147,12 @@ bool Results::accept(PatternRecord r) {
   if (options_.trim_wc && ends_in_wildcard(r.codes)) return false;
   r.order = static_cast<long>(seen_.size());
   seen_.push_back(Seen{counts_hash(r), r.codes});
-  keep(std::move(r));
   return true;
+}
+
+bool Results::would_keep(const PatternRecord& record) const {
+  if (options_.top <= 0 || options_.maximal || static_cast<long>(rows_.size()) < options_.top) return true;
+  return better(record, rows_.front());
 }
 
 void Results::keep(PatternRecord record) {
@@ -176,16 +179,19 @@ void Results::hold_line(std::string line) {
 
 // A pattern is not maximal when a longer accepted pattern holds its codes
 // and has the same sequence and position counts in every class: it says
-// nothing the longer one does not. Every accepted pattern is keyed by its
-// counts and codes (64-bit hashes); then every proper substring of every
-// pattern is looked up with rolling hashes, so the work is the sum of the
-// squared pattern lengths and the memory one key per pattern.
+// nothing the longer one does not. Only patterns with equal counts can hold
+// one another, so the accepted patterns are sorted by their counts' hash
+// and each group of two or more is judged on its own: every proper
+// substring of a member (of a length some member has) is looked up among
+// the group's members by a rolling hash and then compared.
 void Results::mark_contained() {
-  std::unordered_map<std::uint64_t, std::size_t> index;
+  contained_.assign(seen_.size(), 0);
+  std::vector<std::uint32_t> order(seen_.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+  std::sort(order.begin(), order.end(),
+            [this](std::uint32_t a, std::uint32_t b) { return seen_[a].counts < seen_[b].counts; });
+
   std::vector<std::uint64_t> prefix, power;
-  auto substring_hash = [&](std::size_t i, std::size_t len) {
-    return prefix[i + len] - prefix[i] * power[len];
-  };
   auto hash_codes = [&](const std::string& codes) {
     prefix.assign(codes.size() + 1, 0);
     power.assign(codes.size() + 1, 1);
@@ -193,23 +199,34 @@ void Results::mark_contained() {
       prefix[i + 1] = prefix[i] * kBase + static_cast<unsigned char>(codes[i]) + 1;
       power[i + 1] = power[i] * kBase;
     }
+    return prefix[codes.size()];
   };
-  index.reserve(seen_.size());
-  for (std::size_t k = 0; k < seen_.size(); ++k) {
-    hash_codes(seen_[k].codes);
-    index.emplace(mix(seen_[k].counts ^ substring_hash(0, seen_[k].codes.size())), k);
-  }
-  contained_.assign(seen_.size(), 0);
-  for (const Seen& b : seen_) {
-    hash_codes(b.codes);
-    const std::size_t n = b.codes.size();
-    for (std::size_t len = 1; len < n; ++len) {
-      for (std::size_t i = 0; i + len <= n; ++i) {
-        const auto hit = index.find(mix(b.counts ^ substring_hash(i, len)));
-        if (hit != index.end() && seen_[hit->second].codes.compare(0, std::string::npos, b.codes, i, len) == 0)
-          contained_[hit->second] = 1;
+  std::unordered_map<std::uint64_t, std::uint32_t> members;
+  for (std::size_t g = 0; g < order.size();) {
+    std::size_t end = g + 1;
+    while (end < order.size() && seen_[order[end]].counts == seen_[order[g]].counts) ++end;
+    if (end - g >= 2) {
+      members.clear();
+      std::size_t shortest = SIZE_MAX;
+      for (std::size_t i = g; i < end; ++i) {
+        const std::string& codes = seen_[order[i]].codes;
+        members.emplace(hash_codes(codes), order[i]);
+        shortest = std::min(shortest, codes.size());
+      }
+      for (std::size_t i = g; i < end; ++i) {
+        const std::string& codes = seen_[order[i]].codes;
+        hash_codes(codes);
+        const std::size_t n = codes.size();
+        for (std::size_t len = std::max<std::size_t>(shortest, 1); len < n; ++len) {
+          for (std::size_t at = 0; at + len <= n; ++at) {
+            const auto hit = members.find(prefix[at + len] - prefix[at] * power[len]);
+            if (hit != members.end() && seen_[hit->second].codes.compare(0, std::string::npos, codes, at, len) == 0)
+              contained_[hit->second] = 1;
+          }
+        }
       }
     }
+    g = end;
   }
 }
 
@@ -253,7 +270,9 @@ std::vector<double> Results::log10_qvalues() const {
 }
 
 void Results::finish() {
-  if (contained_.size() != seen_.size()) mark_contained();
+  // The maximal column and -maximal need the judgement; the sites alone do not.
+  if ((options_.table || options_.json || options_.maximal) && contained_.size() != seen_.size())
+    mark_contained();
   if (options_.maximal)
     rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
                                [this](const PatternRecord& r) {
@@ -264,6 +283,23 @@ void Results::finish() {
             [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); });
   if (options_.top > 0 && static_cast<long>(rows_.size()) > options_.top)
     rows_.resize(static_cast<std::size_t>(options_.top));
+  if (nr_classes_ >= 2) {
+    for (PatternRecord& r : rows_) {
+      const int s1 = r.seqs[1], s2 = r.seqs[2];
+      const int t1 = total_string_count[1], t2 = total_string_count[2];
+      const double f2 = static_cast<double>(s2) / t2;
+      const double ln_bp = binomial_sign_ > 0 ? specfns::log_bdtrc(s1 - 1, t1, f2)
+                                              : specfns::log_bdtr(s1, t1, f2);
+      r.log10_bp = ln_bp / kLn10;
+      // The value the report prints as BP, from the same library call; its
+      // logarithm above is what does not underflow.
+      try {
+        r.bp = binomial_sign_ > 0 ? specfns::bdtrc(s1 - 1, t1, f2) : specfns::bdtr(s1, t1, f2);
+      } catch (const specfns::MathException&) {
+        r.bp = std::exp(ln_bp);
+      }
+    }
+  }
   const std::vector<double> q = log10_qvalues();
 
   if (options_.table) write_file(options_.table, &Results::write_table, q);

@@ -25,20 +25,29 @@ class Results {
 
   // A pattern was counted and tested against the limits.
   void tested() { ++tested_; }
-  bool wants_sites() const { return options_.sites != nullptr; }
   // The report's lines are held to the end, where -maximal can judge them.
   bool holds_lines() const { return options_.maximal; }
 
-  // Takes an accepted pattern (codes, text, length, counts and, with sites,
-  // its occurrences); fills in its statistics. False when its report line
-  // is to be left out (-trim_wc).
-  bool accept(PatternRecord record);
+  // Takes an accepted pattern (codes, text, length, counts); fills in its
+  // statistics. `fill_ends` writes the pattern's occurrences into a vector;
+  // it is called only for a row that is kept while sites are asked for, so
+  // that a bounded table never copies the sets of patterns it drops. False
+  // when the pattern's report line is to be left out (-trim_wc).
+  template <typename FillEnds>
+  bool accept(PatternRecord record, FillEnds fill_ends) {
+    if (!judge(record)) return false;
+    if (options_.sites != nullptr && would_keep(record)) fill_ends(record.ends);
+    keep(std::move(record));
+    return true;
+  }
   // The report line of the pattern accepted last, held with -maximal.
   void hold_line(std::string line);
 
   // Writes the held lines that survive -maximal to standard output.
   void print_held_lines();
-  bool is_maximal(const PatternRecord& r) const { return contained_[static_cast<std::size_t>(r.order)] == 0; }
+  bool is_maximal(const PatternRecord& r) const {
+    return contained_.empty() || contained_[static_cast<std::size_t>(r.order)] == 0;
+  }
   // Ranks the rows and writes every file asked for; ends the run with a
   // message when one cannot be written.
   void finish();
@@ -47,6 +56,9 @@ class Results {
   std::vector<std::string> column_names() const;
 
  private:
+  // Statistics and bookkeeping of an accepted pattern; false for -trim_wc.
+  bool judge(PatternRecord& record);
+  bool would_keep(const PatternRecord& record) const;
   bool ends_in_wildcard(const std::string& codes) const;
   bool better(const PatternRecord& a, const PatternRecord& b) const;
   void keep(PatternRecord record);

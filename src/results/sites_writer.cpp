@@ -2,6 +2,7 @@
 // in, its start and strand, and the text it matched, so that a motif can be
 // checked against the sequences themselves.
 #include <cstdio>
+#include <string>
 
 #include "alphabet/charset.h"
 #include "input/input_classes.h"
@@ -65,9 +66,18 @@ void Results::write_sites(std::FILE* out, const std::vector<double>&) const {
   std::fputs("pattern\tsequence\tfile\tclass\tstart\tstrand\tmatched\n", out);
   const BackwardMatcher matcher(charset_, input_.coded, input_.length);
   const bool both = input_.strands == 2;
+  // Hundreds of thousands of lines: built in one buffer and written in
+  // large blocks rather than formatted field by field.
+  std::string buffer;
+  buffer.reserve(1 << 17);
+  char number[16];
   for (const PatternRecord& r : rows_) {
+    // Without a flexible gap an occurrence spans as many positions as the
+    // pattern has codes; only gaps need the backward match.
+    bool gapped = false;
+    for (char c : r.codes) gapped |= static_cast<unsigned char>(c) > static_cast<unsigned>(charset_.total_codes);
     for (int end : r.ends) {
-      const int first = matcher.start(r.codes, end);
+      const int first = gapped ? matcher.start(r.codes, end) : end - static_cast<int>(r.codes.size());
       if (first < 0) continue;  // cannot happen for a set the search built
       const int k = input_.seq_of_pos[first];
       const int begin = input_.seq_end[k - 1] + 1;
@@ -82,12 +92,26 @@ void Results::write_sites(std::FILE* out, const std::vector<double>&) const {
         start = seq_len - (offset + (end - first)) + 1;
         strand = '-';
       }
-      std::string matched;
-      for (int p = first; p < end; ++p) matched += static_cast<char>(charset_.code_to_char[input_.coded[p]]);
       const int f = input_.seq_file[k];
-      std::fprintf(out, "%s\t%s\t%s\t%s\t%d\t%c\t%s\n", r.text.c_str(), input_.seq_ids[k].c_str(),
-                   files_[static_cast<std::size_t>(f - 1)].c_str(),
-                   input_.classes->class_name(input_.class_of_seq[k]), start, strand, matched.c_str());
+      buffer += r.text;
+      buffer += '\t';
+      buffer += input_.seq_ids[k];
+      buffer += '\t';
+      buffer += files_[static_cast<std::size_t>(f - 1)];
+      buffer += '\t';
+      buffer += input_.classes->class_name(input_.class_of_seq[k]);
+      buffer += '\t';
+      buffer.append(number, static_cast<std::size_t>(std::snprintf(number, sizeof number, "%d", start)));
+      buffer += '\t';
+      buffer += strand;
+      buffer += '\t';
+      for (int p = first; p < end; ++p) buffer += static_cast<char>(charset_.code_to_char[input_.coded[p]]);
+      buffer += '\n';
+      if (buffer.size() >= (1 << 16)) {
+        std::fwrite(buffer.data(), 1, buffer.size(), out);
+        buffer.clear();
+      }
     }
   }
+  std::fwrite(buffer.data(), 1, buffer.size(), out);
 }
