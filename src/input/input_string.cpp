@@ -150,6 +150,15 @@ std::unique_ptr<CHARSET> input_string::generate_charset() {
   const char* name = charset_file != nullptr ? charset_file : "default.charclass";
   std::printf("# Open %s\n\n", name);
   const ByteCounts counts = count_bytes(joined.data(), static_cast<std::size_t>(length));
+  // In a character-set file '#' starts a comment wherever a word begins
+  // with it: neither the alphabet (when '#' is its lowest character) nor the
+  // probability line of '#' would read back, so the run would silently use
+  // another character set than the input's. Such input needs a file of the
+  // user's own, with '#' inside the alphabet word and no probability line.
+  if (counts[static_cast<unsigned char>('#')] != 0)
+    fatal("the sequences hold the character '#', which a generated character-set file cannot "
+          "list ('#' starts a comment there); give a character-set file with -cf that has '#' "
+          "inside its alphabet word, or remove the character");
   warn_mixed_case(counts);
   const std::string text =
       charset_file_text(counts, length, preset_group_lines(options_.groups, counts));

@@ -1,4 +1,5 @@
 #pragma once
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,6 +25,17 @@ class SequenceIds {
     const std::size_t i = static_cast<std::size_t>(k);
     if (numbers_[i] != 0) return std::to_string(numbers_[i]);
     return text_.substr(ends_[i], ends_[i + 1] - ends_[i]);
+  }
+  // Appends sequence k's identifier to `out` (no string made on the way).
+  void append_to(std::string& out, int k) const {
+    const std::size_t i = static_cast<std::size_t>(k);
+    if (numbers_[i] == 0) {
+      out.append(text_, ends_[i], ends_[i + 1] - ends_[i]);
+      return;
+    }
+    char digits[16];
+    const auto done = std::to_chars(digits, digits + sizeof digits, numbers_[i]);
+    out.append(digits, done.ptr);
   }
   int count() const { return static_cast<int>(numbers_.size()) - 1; }
 

@@ -10,6 +10,7 @@
 #include "results/results.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 #include "search/gstree.h"
 #include "search/set_walk.h"
 #include "sets/set_registry.h"
@@ -77,7 +78,7 @@ int GSTree::Print_Pattern(STree_Node* node) {
   if (maxstrings != 0 && S[K + 1] > maxstrings) return 0;
   if (maxpos != 0 && P[K + 1] > maxpos) return 0;
   if (only_print_if_gap_allowed != 0 && no_gap_len != 0 &&
-      !(node->gap_count != 0 && node->gap_count % no_gap_len == 0))
+      !(node->gap_count > 0 && node->gap_count % no_gap_len == 0))
     return 0;
 
   // Classes 1 and 2 are compared; the run refuses these tests up front when
@@ -131,7 +132,7 @@ int GSTree::Print_Pattern(STree_Node* node) {
   } else {
     write_pattern_line(stdout, node, S, P, ratio, bp);
   }
-  std::fflush(stdout);
+  flush_report();
   return 1;
 }
 

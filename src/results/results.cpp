@@ -15,6 +15,7 @@
 #include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 #include "specfns/logtail.h"
 #include "specfns/specfns_protos.h"
 
@@ -235,7 +236,7 @@ void Results::print_held_lines() {
   for (const auto& held : held_lines_) {
     if (contained_[static_cast<std::size_t>(held.first)] == 0) {
       std::fputs(held.second.c_str(), stdout);
-      std::fflush(stdout);
+      flush_report();
     }
   }
   held_lines_.clear();

@@ -1,6 +1,7 @@
 // The sites of the rows kept: every occurrence with the sequence it lies
 // in, its start and strand, and the text it matched, so that a motif can be
 // checked against the sequences themselves.
+#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -95,13 +96,13 @@ void Results::write_sites(std::FILE* out, const std::vector<double>&) const {
       const int f = input_.seq_file[k];
       buffer += r.text;
       buffer += '\t';
-      buffer += input_.seq_ids[k];
+      input_.seq_ids.append_to(buffer, k);
       buffer += '\t';
       buffer += files_[static_cast<std::size_t>(f - 1)];
       buffer += '\t';
       buffer += input_.classes->class_name(input_.class_of_seq[k]);
       buffer += '\t';
-      buffer.append(number, static_cast<std::size_t>(std::snprintf(number, sizeof number, "%d", start)));
+      buffer.append(number, std::to_chars(number, number + sizeof number, start).ptr);
       buffer += '\t';
       buffer += strand;
       buffer += '\t';

@@ -14,6 +14,7 @@
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/options.h"
+#include "run/report_stream.h"
 #include "results/results.h"
 #include "search/gstree.h"
 #include "sets/set_registry.h"
@@ -47,12 +48,7 @@ void echo_input_files(const RunParams& params) {
 }
 
 // A full disk or a closed pipe must not end a run with status 0.
-void finish_report() {
-  if (std::fflush(stdout) == EOF || std::ferror(stdout)) {
-    std::fputs("Error: the report could not be written to standard output\n", stderr);
-    std::exit(1);
-  }
-}
+void finish_report() { flush_report(); }
 
 // The command line for the provenance of the result files, each word quoted
 // for a POSIX shell where it needs it.

@@ -1,6 +1,10 @@
 #include "run/options.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -161,7 +165,7 @@ void record_class_minimum(int value) {
 
 void set_genorder(const char* value) {
   if (std::isdigit(static_cast<unsigned char>(value[0]))) {
-    genorder = read_int(value);
+    genorder = read_int(value, "-genorder");
   } else {
     genorder = -1;
     if (std::strcmp(value, "depth_first") == 0)
@@ -216,24 +220,45 @@ int file_slot_of_last(const RunParams& params) {
 
 }  // namespace
 
-int read_int(const char* text) {
+namespace {
+
+// A typo in a value must not pass for a setting: the lenient reading stays
+// (scripts rely on it), but what was not read as written is said once.
+void warn_reading(const char* option, const char* text, const char* what, const std::string& taken) {
+  if (option != nullptr)
+    warning("%s \"%s\": %s; %s is taken", option, text, what, taken.c_str());
+}
+
+}  // namespace
+
+int read_int(const char* text, const char* option) {
   const char* p = text;
   while (std::isspace(static_cast<unsigned char>(*p))) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = (*p++ == '-');
   long long value = 0;
+  bool digits = false;
   while (std::isdigit(static_cast<unsigned char>(*p))) {
     // Saturate instead of overflowing: a huge number means "as large as possible".
     if (value < static_cast<long long>(INT_MAX) + 1) value = value * 10 + (*p - '0');
+    digits = true;
     ++p;
   }
   if (negative) value = -value;
+  const bool saturated = value > INT_MAX || value < INT_MIN;
   if (value > INT_MAX) value = INT_MAX;
   if (value < INT_MIN) value = INT_MIN;
+  const std::string taken = std::to_string(value);
+  if (!digits)
+    warn_reading(option, text, "holds no number", taken);
+  else if (*p != '\0')
+    warn_reading(option, text, "has text after the number", taken);
+  else if (saturated)
+    warn_reading(option, text, "is out of range", taken);
   return static_cast<int>(value);
 }
 
-double read_real(const char* text) {
+double read_real(const char* text, const char* option) {
   // Only the decimal form is taken (no hexadecimal, no "inf" or "nan"), so a
   // stray word can never turn into a non-number limit.
   const char* p = text;
@@ -246,7 +271,10 @@ double read_real(const char* text) {
     number += *p++;
     while (std::isdigit(static_cast<unsigned char>(*p))) number += *p++, digits = true;
   }
-  if (!digits) return 0.0;
+  if (!digits) {
+    warn_reading(option, text, "holds no number", "0");
+    return 0.0;
+  }
   if (*p == 'e' || *p == 'E') {
     const char* q = p + 1;
     std::string exponent = "e";
@@ -254,9 +282,20 @@ double read_real(const char* text) {
     if (std::isdigit(static_cast<unsigned char>(*q))) {
       while (std::isdigit(static_cast<unsigned char>(*q))) exponent += *q++;
       number += exponent;
+      p = q;
     }
   }
-  return std::strtod(number.c_str(), nullptr);
+  double value = std::strtod(number.c_str(), nullptr);
+  // Beyond the range of a double the limit is the largest one, not infinity.
+  const bool saturated = std::isinf(value);
+  if (saturated) value = value > 0 ? DBL_MAX : -DBL_MAX;
+  char taken[32];
+  std::snprintf(taken, sizeof taken, "%g", value);
+  if (*p != '\0')
+    warn_reading(option, text, "has text after the number", taken);
+  else if (saturated)
+    warn_reading(option, text, "is out of range", taken);
+  return value;
 }
 
 bool output_goes_to_stdout(int argc, char** argv) {
@@ -288,7 +327,7 @@ void parse_options(int argc, char** argv, RunParams& params) {
         std::fflush(stdout);
         std::exit(1);
       case Kind::Int:
-        *row->target = read_int(value_after(argc, argv, i, arg));
+        *row->target = read_int(value_after(argc, argv, i, arg), arg);
         ++i;
         break;
       case Kind::Flag:
@@ -300,7 +339,7 @@ void parse_options(int argc, char** argv, RunParams& params) {
         if (i + 1 < argc && std::strcmp(argv[i + 1], "-ms") == 0) {
           const char* value = value_after(argc, argv, i + 1, "-ms");
           minclass = file_slot_of_last(params);
-          record_class_minimum(read_int(value));
+          record_class_minimum(read_int(value, "-ms"));
           i += 2;
         }
         break;
@@ -309,14 +348,14 @@ void parse_options(int argc, char** argv, RunParams& params) {
         ++i;
         break;
       case Kind::Cfonly:
-        params.cfonly = read_int(value_after(argc, argv, i, arg));
+        params.cfonly = read_int(value_after(argc, argv, i, arg), arg);
         ++i;
         break;
       case Kind::ClassMinimum: {
         const char* class_char = value_after(argc, argv, i, arg);
         const char* value = value_after(argc, argv, i + 1, arg);
         minclass = static_cast<signed char>(class_char[0]);
-        record_class_minimum(read_int(value));
+        record_class_minimum(read_int(value, arg));
         i += 2;
         break;
       }
@@ -325,11 +364,14 @@ void parse_options(int argc, char** argv, RunParams& params) {
         ++i;
         break;
       case Kind::Float:
-        goodratio = static_cast<float>(read_real(value_after(argc, argv, i, arg)));
+        // Within float's range: the conversion of a larger double is undefined.
+        goodratio = static_cast<float>(std::max(-static_cast<double>(FLT_MAX),
+                                                std::min(static_cast<double>(FLT_MAX),
+                                                         read_real(value_after(argc, argv, i, arg), arg))));
         ++i;
         break;
       case Kind::Double:
-        binomial_prob = read_real(value_after(argc, argv, i, arg));
+        binomial_prob = read_real(value_after(argc, argv, i, arg), arg);
         ++i;
         break;
       case Kind::Format: {
@@ -414,4 +456,11 @@ void validate_settings(const RunParams& params) {
   if (maxstrings != 0 && maxstrings < minstrings)
     error("Maximum number of sequences is less than minimum nr of sequences");
   if (goodratio != 0.0f) std::printf("# Goodness ratio: %g\n", static_cast<double>(goodratio));
+  // The position count of a pattern is an 8-bit field: a start outside its
+  // range would wrap (256 acting as 0), and a gap distance above its top
+  // could never be reached.
+  if (init_gap_len < -128 || init_gap_len > 127)
+    fatal("-init_gap_len %d is outside -128..127, the range of the position count it starts",
+          init_gap_len);
+  if (no_gap_len > 127) fatal("-no_gap_len %d is above 127, the most positions a count can hold", no_gap_len);
 }

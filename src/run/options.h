@@ -24,9 +24,11 @@ void print_usage(std::FILE* stream);
 
 // Lenient number readers of the command line: leading blanks and a sign are
 // allowed, reading stops at the first character that does not fit, and text
-// without a number gives 0.
-int read_int(const char* text);
-double read_real(const char* text);
+// without a number gives 0; a number beyond the type's range gives its
+// largest value. With `option` named, a value not read as written (no
+// number, text after it, out of range) is reported in one warning line.
+int read_int(const char* text, const char* option = nullptr);
+double read_real(const char* text, const char* option = nullptr);
 
 // Parses argv into the global settings and `params`; ends the run for -h and
 // for every refused argument.

@@ -15,8 +15,17 @@ namespace {
 
 // Enough placed positions since the start, the last gap or the last wildcard
 // run for a wildcard or a gap to follow.
+// A count at or below 0 (a negative -init_gap_len) has not yet reached its
+// first allowed place: it counts up through 0 like any other position, so a
+// negative start delays the first gap or wildcard by that many positions.
+// The count of the next position, held at the top of its 8-bit field: a
+// wrap would turn a long pattern's count negative and allow gaps again.
+inline std::int8_t next_gap_count(int gap_count) {
+  return static_cast<std::int8_t>(gap_count < 127 ? gap_count + 1 : 127);
+}
+
 inline bool gap_condition(int gap_count) {
-  return gap_count != 0 && gap_count % no_gap_len == 0;
+  return gap_count > 0 && gap_count % no_gap_len == 0;
 }
 
 }  // namespace
@@ -168,7 +177,7 @@ void GSTree::fill_regular_child(STree_Node* node, STree_Node* child, int x) {
     } else {
       child->wc_run = 0;
       child->wc_left = static_cast<std::int8_t>(node->wc_left - 1);
-      child->gap_count = static_cast<std::int8_t>(g + 1);
+      child->gap_count = next_gap_count(g);
     }
     return;
   }
@@ -176,16 +185,16 @@ void GSTree::fill_regular_child(STree_Node* node, STree_Node* child, int x) {
   if (node->wc_run != 0) {
     child->wc_run = 0;
     child->wc_left = static_cast<std::int8_t>(node->wc_left - 1);
-    child->gap_count = static_cast<std::int8_t>(g + 1);
+    child->gap_count = next_gap_count(g);
   } else if (!holds) {
-    child->gap_count = static_cast<std::int8_t>(g + 1);
+    child->gap_count = next_gap_count(g);
   }
 }
 
 void GSTree::fill_gap_child(STree_Node* node, STree_Node* child, int x) {
   child->code = static_cast<std::uint8_t>(x + 128);
   child->nr_children = 0;
-  child->gap_count = static_cast<std::int8_t>(node->gap_count + 1);
+  child->gap_count = next_gap_count(node->gap_count);
   child->nr_groups =
       static_cast<std::uint8_t>(node->nr_groups + (x > charset->alphabet_size ? 1 : 0));
   child->wc_left = node->wc_left;

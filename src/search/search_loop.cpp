@@ -6,6 +6,7 @@
 #include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 #include "search/gstree.h"
 #include "search/p_queue.h"
 #include "sets/set_registry.h"
@@ -130,7 +131,7 @@ int GSTree::STreePQ() {
       std::printf("\n\n# NR of sequences == %d\n", last_frequency);
     }
     if (node->level >= minlevel) Print_Pattern(node);
-    std::fflush(stdout);
+    flush_report();
     if (node->level > deepest) deepest = node->level;
     if (++node_count % 1000 == 0) std::fputs(".", stderr);
     if (node->level >= maxlevel) {

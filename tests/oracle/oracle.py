@@ -49,6 +49,11 @@ def s8(v):
     return (v + 128) % 256 - 128
 
 
+def up(g):
+    """The position count of the next position: it stops at 127."""
+    return min(g + 1, 127)
+
+
 class Charset:
     """Codes, STOP characters, groups (with the "." group of -wc) and costs."""
 
@@ -247,7 +252,7 @@ class Model:
     # -- the node rules --------------------------------------------------
 
     def holds(self, gap_count):
-        return gap_count != 0 and gap_count % self.o['no_gap_len'] == 0
+        return gap_count > 0 and gap_count % self.o['no_gap_len'] == 0
 
     def frequent(self, seq, pos):
         o = self.o
@@ -318,13 +323,13 @@ class Model:
         o, cs = self.o, self.cs
         g, grp, left, run = node.gap_count, node.nr_groups, node.wc_left, node.wc_run
         if x > 128:
-            return s8(g + 1), grp + (x - 128 > cs.size), left, 0
+            return up(g), grp + (x - 128 > cs.size), left, 0
         if o['wc'] and x == cs.total:
-            return (g, grp, left, run + 1) if run + 1 < o['maxwc'] else (s8(g + 1), grp, s8(left - 1), 0)
+            return (g, grp, left, run + 1) if run + 1 < o['maxwc'] else (up(g), grp, s8(left - 1), 0)
         grp += x > cs.size
         if run != 0:  # the wildcard run ends here
-            return s8(g + 1), grp, s8(left - 1), 0
-        return (g if self.holds(g) else s8(g + 1)), grp, left, run
+            return up(g), grp, s8(left - 1), 0
+        return (g if self.holds(g) else up(g)), grp, left, run
 
     def register(self, codes, slot):
         if not self.o['abandonequal']:
@@ -510,7 +515,7 @@ class Model:
                 seq, pos = self.counts(w[:i])
                 ok = ok and self.may_expand(w[:i - 1]) and pos[-1] >= o['minpos'] and \
                     seq[-1] & 0xffff >= max(1, o['minstrings'])
-                g = g if self.holds(g) else s8(g + 1)
+                g = g if self.holds(g) else up(g)
             if ok and self.printed(w, g):
                 closed.add(w)
         if closed != set(got):
@@ -595,7 +600,7 @@ def random_args(rng, mode, genorder, nr_files, nr_classes, big):
             (0.25, '-showratio', [1]), (0.3, '-goodratio', [0.0, 0.5, 1.5]),
             (0.5 if gaps else 0.3, '-costf', [1]), (0.2, '-only_print_if_gap_allowed', [1]),
             (0.5, '-no_gap_len', [1, 1, 2, 3]),
-            (1 if mode == 'wildcards' else 0.3, '-init_gap_len', [-2, -1, 0, 1, 2, 126, 127, 200]),
+            (1 if mode == 'wildcards' else 0.3, '-init_gap_len', [-3, -2, -1, 0, 1, 2, 126, 127]),
             (mode != 'plain', '-maxgrp', [0, 1, 1, 2]),
             (wildcards, '-wc', [1, 1, 2]), (wildcards, '-maxwc', [1, 1, 2, 3]),
             (0.85 * gaps, '-max_gap_nr', [1, 1, 2, 3]), (gaps, '-min_gap', [0, 1, 2]),
