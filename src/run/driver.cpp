@@ -48,7 +48,7 @@ void echo_input_files(const RunParams& params) {
 }
 
 // A full disk or a closed pipe must not end a run with status 0.
-void finish_report() { flush_report(); }
+void finish_report() { finish_report_stream(); }
 
 // The command line for the provenance of the result files, each word quoted
 // for a POSIX shell where it needs it.
@@ -85,6 +85,9 @@ std::FILE* take_standard_output() {
 
 int run(int argc, char** argv) {
   std::FILE* result_stream = output_goes_to_stdout(argc, argv) ? take_standard_output() : nullptr;
+  FlushMode flush = FlushMode::Line;
+  if (const char* mode = early_option_value(argc, argv, "-flush")) parse_flush_mode(mode, flush);
+  set_report_flushing(flush);
   print_banner();
   set_default_settings();
   RunParams params;

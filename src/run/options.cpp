@@ -13,6 +13,7 @@
 
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ enum class Kind {
   SortOrder,     // -sort pvalue|ratio|support|pattern
   Top,           // -top N
   ResultFlag,    // -maximal, -trim_wc: no value
+  Flush,         // -flush line|block
 };
 
 struct OptionRow {
@@ -88,6 +90,7 @@ const OptionRow kOptions[] = {
     {"-top", Kind::Top, nullptr},
     {"-maximal", Kind::ResultFlag, nullptr},
     {"-trim_wc", Kind::ResultFlag, nullptr},
+    {"-flush", Kind::Flush, nullptr},
 };
 
 // Values each kind of option takes after its word (-f may take "-ms N" too).
@@ -298,14 +301,23 @@ double read_real(const char* text, const char* option) {
   return value;
 }
 
-bool output_goes_to_stdout(int argc, char** argv) {
+const char* early_option_value(int argc, char** argv, const char* word) {
+  const char* value = nullptr;
   for (int i = 1; i < argc; ++i) {
     const OptionRow* row = find_option(argv[i]);
-    if (row == nullptr || row->kind == Kind::Help) return false;
-    if (row->kind == Kind::ResultFile && i + 1 < argc && std::strcmp(argv[i + 1], "-") == 0)
-      return true;
+    if (row == nullptr || row->kind == Kind::Help) break;
+    if (std::strcmp(argv[i], word) == 0 && values_taken(row->kind) == 1 && i + 1 < argc)
+      value = argv[i + 1];
     i += values_taken(row->kind);
     if (row->kind == Kind::File && i + 1 < argc && std::strcmp(argv[i + 1], "-ms") == 0) i += 2;
+  }
+  return value;
+}
+
+bool output_goes_to_stdout(int argc, char** argv) {
+  for (const char* word : {"-table", "-json", "-sites"}) {
+    const char* value = early_option_value(argc, argv, word);
+    if (value != nullptr && std::strcmp(value, "-") == 0) return true;
   }
   return false;
 }
@@ -406,6 +418,12 @@ void parse_options(int argc, char** argv, RunParams& params) {
         params.results.top = read_top(value_after(argc, argv, i, arg));
         ++i;
         break;
+      case Kind::Flush: {
+        const char* value = value_after(argc, argv, i, arg);
+        if (!parse_flush_mode(value, params.flush)) fatal("-flush takes line or block, not \"%s\"", value);
+        ++i;
+        break;
+      }
       case Kind::ResultFlag:
         (std::strcmp(arg, "-maximal") == 0 ? params.results.maximal : params.results.trim_wc) = true;
         break;

@@ -3,6 +3,7 @@
 
 #include "input/input_options.h"
 #include "results/result_options.h"
+#include "run/report_stream.h"
 
 // Run parameters that are not global settings: handed to the input stage.
 struct RunParams {
@@ -13,7 +14,13 @@ struct RunParams {
   int cfonly = 0;
   InputOptions input;  // -format, -revcomp, -groups
   ResultOptions results;  // -table, -json, -sites, -sort, -top, -maximal, -trim_wc
+  FlushMode flush = FlushMode::Line;  // -flush
 };
+
+// The value of the last occurrence of an option that takes one value, read
+// before the parse (the report's stream must be set up before the banner),
+// walking the words as parse_options does, without effects; null if absent.
+const char* early_option_value(int argc, char** argv, const char* word);
 
 // Whether the command line sends the table, the JSON rows or the sites to
 // standard output ("-"), read before anything is printed so that nothing
