@@ -10,6 +10,7 @@
 #include "results/results.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/progress.h"
 #include "run/report_stream.h"
 #include "search/gstree.h"
 #include "search/set_walk.h"
@@ -132,6 +133,7 @@ int GSTree::Print_Pattern(STree_Node* node) {
   } else {
     write_pattern_line(stdout, node, S, P, ratio, bp);
   }
+  if (progress != nullptr) progress->reported();
   flush_report();
   return 1;
 }

@@ -14,6 +14,7 @@
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/options.h"
+#include "run/progress.h"
 #include "run/report_stream.h"
 #include "results/results.h"
 #include "search/gstree.h"
@@ -84,6 +85,17 @@ std::FILE* take_standard_output() {
 }
 
 int run(int argc, char** argv) {
+  // Answered before the banner, so that their output is theirs alone.
+  if (early_option_flag(argc, argv, "--version") || early_option_flag(argc, argv, "-version")) {
+    print_version(stdout);
+    finish_report();
+    return 0;
+  }
+  if (early_option_flag(argc, argv, "--help")) {
+    print_help(stdout);
+    finish_report();
+    return 0;
+  }
   std::FILE* result_stream = output_goes_to_stdout(argc, argv) ? take_standard_output() : nullptr;
   FlushMode flush = FlushMode::Line;
   if (const char* mode = early_option_value(argc, argv, "-flush")) parse_flush_mode(mode, flush);
@@ -128,6 +140,11 @@ int run(int argc, char** argv) {
     results = std::make_unique<Results>(params.results, *input, params.input_files,
                                         command_line(argc, argv), result_stream);
     tree->results = results.get();
+  }
+  std::unique_ptr<ProgressMeter> progress;
+  if (params.progress) {
+    progress = std::make_unique<ProgressMeter>();
+    tree->progress = progress.get();
   }
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", stdout);
   tree->STreePQ();

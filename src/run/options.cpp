@@ -36,6 +36,9 @@ enum class Kind {
   Top,           // -top N
   ResultFlag,    // -maximal, -trim_wc: no value
   Flush,         // -flush line|block
+  LongHelp,      // --help: usage, newer options and examples; exit 0
+  Version,       // --version, -version; exit 0
+  Progress,      // -progress, no value
 };
 
 struct OptionRow {
@@ -91,12 +94,19 @@ const OptionRow kOptions[] = {
     {"-maximal", Kind::ResultFlag, nullptr},
     {"-trim_wc", Kind::ResultFlag, nullptr},
     {"-flush", Kind::Flush, nullptr},
+    {"--help", Kind::LongHelp, nullptr},
+    {"--version", Kind::Version, nullptr},
+    {"-version", Kind::Version, nullptr},
+    {"-progress", Kind::Progress, nullptr},
 };
 
 // Values each kind of option takes after its word (-f may take "-ms N" too).
 int values_taken(Kind kind) {
   switch (kind) {
     case Kind::Help:
+    case Kind::LongHelp:
+    case Kind::Version:
+    case Kind::Progress:
     case Kind::Flag:
     case Kind::Revcomp:
     case Kind::ResultFlag:
@@ -314,6 +324,17 @@ const char* early_option_value(int argc, char** argv, const char* word) {
   return value;
 }
 
+bool early_option_flag(int argc, char** argv, const char* word) {
+  for (int i = 1; i < argc; ++i) {
+    const OptionRow* row = find_option(argv[i]);
+    if (row == nullptr || row->kind == Kind::Help) return false;
+    if (std::strcmp(argv[i], word) == 0) return true;
+    i += values_taken(row->kind);
+    if (row->kind == Kind::File && i + 1 < argc && std::strcmp(argv[i + 1], "-ms") == 0) i += 2;
+  }
+  return false;
+}
+
 bool output_goes_to_stdout(int argc, char** argv) {
   for (const char* word : {"-table", "-json", "-sites"}) {
     const char* value = early_option_value(argc, argv, word);
@@ -417,6 +438,17 @@ void parse_options(int argc, char** argv, RunParams& params) {
       case Kind::Top:
         params.results.top = read_top(value_after(argc, argv, i, arg));
         ++i;
+        break;
+      case Kind::LongHelp:
+        print_help(stdout);
+        std::fflush(stdout);
+        std::exit(0);
+      case Kind::Version:
+        print_version(stdout);
+        std::fflush(stdout);
+        std::exit(0);
+      case Kind::Progress:
+        params.progress = true;
         break;
       case Kind::Flush: {
         const char* value = value_after(argc, argv, i, arg);

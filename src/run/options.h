@@ -15,12 +15,15 @@ struct RunParams {
   InputOptions input;  // -format, -revcomp, -groups
   ResultOptions results;  // -table, -json, -sites, -sort, -top, -maximal, -trim_wc
   FlushMode flush = FlushMode::Line;  // -flush
+  bool progress = false;              // -progress
 };
 
 // The value of the last occurrence of an option that takes one value, read
 // before the parse (the report's stream must be set up before the banner),
 // walking the words as parse_options does, without effects; null if absent.
 const char* early_option_value(int argc, char** argv, const char* word);
+// Whether an option without a value (--help, --version) is given, read the same way.
+bool early_option_flag(int argc, char** argv, const char* word);
 
 // Whether the command line sends the table, the JSON rows or the sites to
 // standard output ("-"), read before anything is printed so that nothing
@@ -28,6 +31,10 @@ const char* early_option_value(int argc, char** argv, const char* word);
 bool output_goes_to_stdout(int argc, char** argv);
 
 void print_usage(std::FILE* stream);
+// The usage text followed by the newer options and examples (--help).
+void print_help(std::FILE* stream);
+// Name, version, compiler and htslib versions (--version).
+void print_version(std::FILE* stream);
 
 // Lenient number readers of the command line: leading blanks and a sign are
 // allowed, reading stops at the first character that does not fit, and text

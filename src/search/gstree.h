@@ -12,6 +12,7 @@ class Set_of_Sets;
 struct Set_ID;
 class p_queue;
 class Results;
+class ProgressMeter;
 
 // One trie node, or (as record 0 of a children block) the block header.
 // In a header `nr_groups` counts the children not yet expanded and
@@ -90,6 +91,8 @@ class GSTree {
   // Where accepted patterns go besides the report line (the ranked table,
   // the sites); null when the run asks for none of them.
   Results* results = nullptr;
+  // Readable progress on standard error (-progress); null without it.
+  ProgressMeter* progress = nullptr;
 
   STree_Node* newchildren(int n);
   void cleantmp();

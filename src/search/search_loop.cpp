@@ -6,6 +6,7 @@
 #include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/progress.h"
 #include "run/report_stream.h"
 #include "search/gstree.h"
 #include "search/p_queue.h"
@@ -134,6 +135,7 @@ int GSTree::STreePQ() {
     flush_report();
     if (node->level > deepest) deepest = node->level;
     if (++node_count % 1000 == 0) std::fputs(".", stderr);
+    if (progress != nullptr) progress->tick(node_count, queue->next_free - 1);
     if (node->level >= maxlevel) {
       child_done(node);
       continue;
@@ -184,6 +186,7 @@ int GSTree::STreePQ() {
   }
   std::printf("\n# Tree is ready. Maximum depth (levels): %d and treenodes: %d\n", deepest,
               node_count);
+  if (progress != nullptr) progress->finish(node_count);
   std::fflush(stderr);
   return 1;
 }
