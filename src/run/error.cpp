@@ -7,7 +7,11 @@
 void fatal_exit() {
   std::fflush(stdout);
   std::fflush(stderr);
+#ifdef MORVA_FUZZ
+  throw FatalError{};
+#else
   std::exit(1);
+#endif
 }
 
 void error(const char* message) {

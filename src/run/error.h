@@ -20,6 +20,15 @@
 // Ends the run with status 1 after the caller has written its own message.
 [[noreturn]] void fatal_exit();
 
+#ifdef MORVA_FUZZ
+// In the fuzzing build a fatal fault throws this instead of ending the
+// process, so that one process can try millions of inputs; the harnesses
+// catch it. The normal build never throws it.
+struct FatalError {
+  int status = 1;
+};
+#endif
+
 // Messages beyond the classic texts, so that scripts can tell them apart:
 // warning() writes "morva: warning: " and the formatted text and a newline to
 // standard error and returns; fatal() writes "morva: error: " and the text
