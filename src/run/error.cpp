@@ -32,23 +32,30 @@ void error(const char* message, long long number) {
   fatal_exit();
 }
 
-void warning(const char* format, ...) {
+namespace {
+
+// One line on standard error: the prefix that tells scripts what it is,
+// then the formatted text.
+void write_message(const char* prefix, const char* format, va_list args) {
   std::fflush(stdout);
-  std::fputs("morva: warning: ", stderr);
-  va_list args;
-  va_start(args, format);
+  std::fputs(prefix, stderr);
   std::vfprintf(stderr, format, args);
-  va_end(args);
   std::fputc('\n', stderr);
 }
 
-void fatal(const char* format, ...) {
-  std::fflush(stdout);
-  std::fputs("morva: error: ", stderr);
+}  // namespace
+
+void warning(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vfprintf(stderr, format, args);
+  write_message("morva: warning: ", format, args);
   va_end(args);
-  std::fputc('\n', stderr);
+}
+
+void fatal(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  write_message("morva: error: ", format, args);
+  va_end(args);
   fatal_exit();
 }
