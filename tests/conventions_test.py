@@ -15,18 +15,10 @@ import subprocess
 import sys
 import tempfile
 
-FAILURES = []
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, run, summary  # noqa: E402
 
 
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAILED:", what)
-
-
-def run(binary, args, cwd=None):
-    return subprocess.run([binary] + args, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          timeout=300)
 
 
 def main():
@@ -62,8 +54,7 @@ def main():
         check(re.search(rb"\nmorva: warning: progress: done, [0-9.]+ s, \d+ patterns reported, \d+ nodes "
                         rb"expanded", loud.stderr) is not None, "-progress ends with a line of its figures")
         check(quiet.stdout == loud.stdout, "-progress leaves the report as it is")
-    print("%d failures" % len(FAILURES))
-    return 1 if FAILURES else 0
+    return summary()
 
 
 if __name__ == "__main__":

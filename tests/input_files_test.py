@@ -19,18 +19,9 @@ import subprocess
 import sys
 import tempfile
 
-FAILURES = []
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, run, summary  # noqa: E402
 
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAILED:", what)
-
-
-def run(binary, args, cwd, stdin=None):
-    return subprocess.run([binary] + args, cwd=cwd, input=stdin, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=600)
 
 
 def report_body(stdout):
@@ -148,8 +139,7 @@ def main():
         ro = os.path.join(work, "readonly")
         if os.path.isdir(ro):
             os.chmod(ro, 0o755)
-    print("%d failures" % len(FAILURES))
-    return 1 if FAILURES else 0
+    return summary()
 
 
 if __name__ == "__main__":

@@ -14,15 +14,11 @@ import signal
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, run, summary  # noqa: E402
 import time
 
-FAILURES = []
-
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAILED:", what)
 
 
 def main():
@@ -68,8 +64,7 @@ def main():
                                    timeout=600)
             check(p.returncode == 1 and b"could not be written" in p.stderr,
                   "a block-mode report on a full device ends with status 1 and a message")
-    print("%d failures" % len(FAILURES))
-    return 1 if FAILURES else 0
+    return summary()
 
 
 if __name__ == "__main__":

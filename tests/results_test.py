@@ -18,13 +18,9 @@ import subprocess
 import sys
 import tempfile
 
-FAILURES = []
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, run, summary  # noqa: E402
 
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAILED:", what)
 
 
 def read_table(path):
@@ -81,10 +77,6 @@ def recount(pattern, sequences):
         positions += len(ends)
     return seqs, positions
 
-
-def run(binary, args, cwd):
-    return subprocess.run([binary] + args, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          timeout=600)
 
 
 def test_sites_and_counts(binary, work, examples):
@@ -154,8 +146,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="morva_results_") as work:
         test_sites_and_counts(binary, work, examples)
         test_abc_example(binary, work, examples)
-    print("%d failures" % len(FAILURES))
-    return 1 if FAILURES else 0
+    return summary()
 
 
 if __name__ == "__main__":
