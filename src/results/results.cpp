@@ -272,7 +272,7 @@ std::vector<double> Results::log10_qvalues() const {
 
 void Results::finish() {
   // The maximal column and -maximal need the judgement; the sites alone do not.
-  if ((options_.table || options_.json || options_.maximal) && contained_.size() != seen_.size())
+  if ((options_.table || options_.json || options_.html || options_.maximal) && contained_.size() != seen_.size())
     mark_contained();
   if (options_.maximal)
     rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
@@ -306,6 +306,7 @@ void Results::finish() {
   if (options_.table) write_file(options_.table, &Results::write_table, q);
   if (options_.json) write_file(options_.json, &Results::write_json, q);
   if (options_.sites) write_file(options_.sites, &Results::write_sites, q);
+  if (options_.html) write_file(options_.html, &Results::write_html, q);
 }
 
 void Results::write_file(const char* name, Writer writer, const std::vector<double>& q) const {

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -36,7 +37,8 @@ class Results {
   template <typename FillEnds>
   bool accept(PatternRecord record, FillEnds fill_ends) {
     if (!judge(record)) return false;
-    if (options_.sites != nullptr && would_keep(record)) fill_ends(record.ends);
+    if ((options_.sites != nullptr && would_keep(record)) || (options_.html != nullptr && html_wants_sites(record)))
+      fill_ends(record.ends);
     keep(std::move(record));
     return true;
   }
@@ -71,7 +73,18 @@ class Results {
   void write_table(std::FILE* out, const std::vector<double>& q) const;
   void write_json(std::FILE* out, const std::vector<double>& q) const;
   void write_sites(std::FILE* out, const std::vector<double>& q) const;
+  // The HTML report (html_results.cpp): its rows need their sites too, but
+  // only the few it shows.
+  bool html_wants_sites(const PatternRecord& record);
+  void write_html(std::FILE* out, const std::vector<double>& q) const;
   std::vector<std::string> provenance() const;
+  // Per class slot 1..K: its sequences and the numbers of the files (1..)
+  // they came from, in increasing order.
+  struct ClassSource {
+    int sequences = 0;
+    std::vector<int> files;
+  };
+  std::vector<ClassSource> class_sources() const;
 
   ResultOptions options_;
   const input_string& input_;
@@ -94,6 +107,8 @@ class Results {
   };
   std::vector<Seen> seen_;
   std::vector<char> contained_;  // per seen pattern, once judged
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  std::vector<PatternRecord> html_best_;  // a heap of the best rows so far, for -html without -top
 };
 
 // A probability given by its log10, written as printf's %.3g would write

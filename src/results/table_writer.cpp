@@ -70,19 +70,25 @@ std::vector<std::string> Results::row_fields(const PatternRecord& r, long rank, 
   return f;
 }
 
-std::vector<std::string> Results::provenance() const {
-  std::vector<std::string> lines = {"command: " + command_};
+std::vector<Results::ClassSource> Results::class_sources() const {
   const int K = nr_classes_;
   std::vector<std::set<int>> files(static_cast<std::size_t>(K) + 2);
-  std::vector<int> sizes(static_cast<std::size_t>(K) + 2, 0);
+  std::vector<ClassSource> sources(static_cast<std::size_t>(K) + 2);
   for (int k = 1; k <= input_.nr_sequences; ++k) {
     files[input_.class_of_seq[k]].insert(input_.seq_file[k]);
-    ++sizes[input_.class_of_seq[k]];
+    ++sources[input_.class_of_seq[k]].sequences;
   }
-  for (int j = 1; j <= K; ++j) {
+  for (std::size_t j = 0; j < sources.size(); ++j) sources[j].files.assign(files[j].begin(), files[j].end());
+  return sources;
+}
+
+std::vector<std::string> Results::provenance() const {
+  std::vector<std::string> lines = {"command: " + command_};
+  const std::vector<ClassSource> sources = class_sources();
+  for (int j = 1; j <= nr_classes_; ++j) {
     std::string line = "class " + std::string(input_.classes->class_name(j)) + ": " +
-                       std::to_string(sizes[j]) + " sequences from";
-    for (int f : files[j]) line += " " + files_[static_cast<std::size_t>(f - 1)];
+                       std::to_string(sources[static_cast<std::size_t>(j)].sequences) + " sequences from";
+    for (int f : sources[static_cast<std::size_t>(j)].files) line += " " + files_[static_cast<std::size_t>(f - 1)];
     lines.push_back(line);
   }
   lines.push_back("patterns tested: " + std::to_string(tested_));

@@ -16,6 +16,7 @@
 #include "run/options.h"
 #include "run/progress.h"
 #include "run/report_stream.h"
+#include "run/version.h"
 #include "results/results.h"
 #include "search/gstree.h"
 #include "sets/set_registry.h"
@@ -32,7 +33,7 @@ void print_banner() {
   std::fputs("# MORVA - discovery of the patterns shared by families of sequences"
              " (pattern discovery)\n",
              stdout);
-  std::fputs("# Version morva_0.1.05 translated " MORVA_MAIN_SOURCE " " __DATE__ " " __TIME__ "\n",
+  std::fputs("# Version " MORVA_VERSION_TAG " translated " MORVA_MAIN_SOURCE " " __DATE__ " " __TIME__ "\n",
              stdout);
   std::fputs("# morva -h    for help on usage\n", stdout);
   std::fputs("# \n\n", stdout);

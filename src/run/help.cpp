@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "run/options.h"
+#include "run/version.h"
 
 namespace {
 
@@ -67,6 +68,6 @@ void print_version(std::FILE* stream) {
 #else
   const char* compiler = "g++";
 #endif
-  std::fprintf(stream, "morva 0.1.05\nbuilt with %s %s and htslib %s\n", compiler, __VERSION__,
+  std::fprintf(stream, "morva " MORVA_VERSION "\nbuilt with %s %s and htslib %s\n", compiler, __VERSION__,
                hts_version());
 }

@@ -31,7 +31,7 @@ enum class Kind {
   Format,        // -format lines|fasta|fastq|auto
   GroupPreset,   // -groups protein|dna|none
   Revcomp,       // -revcomp, no value
-  ResultFile,    // -table, -json, -sites: a file name or "-"
+  ResultFile,    // -table, -json, -sites, -html: a file name or "-"
   SortOrder,     // -sort pvalue|ratio|support|pattern
   Top,           // -top N
   ResultFlag,    // -maximal, -trim_wc: no value
@@ -89,6 +89,7 @@ const OptionRow kOptions[] = {
     {"-table", Kind::ResultFile, nullptr},
     {"-json", Kind::ResultFile, nullptr},
     {"-sites", Kind::ResultFile, nullptr},
+    {"-html", Kind::ResultFile, nullptr},
     {"-sort", Kind::SortOrder, nullptr},
     {"-top", Kind::Top, nullptr},
     {"-maximal", Kind::ResultFlag, nullptr},
@@ -130,12 +131,17 @@ void set_result_file(ResultOptions& results, const char* option, const char* nam
     results.table = name;
   else if (std::strcmp(option, "-json") == 0)
     results.json = name;
+  else if (std::strcmp(option, "-html") == 0)
+    results.html = name;
   else
     results.sites = name;
   int to_stdout = 0;
-  for (const char* n : {results.table, results.json, results.sites})
+  for (const char* n : {results.table, results.json, results.sites, results.html})
     if (n != nullptr && std::strcmp(n, "-") == 0) ++to_stdout;
-  if (to_stdout > 1) fatal("only one of -table, -json and -sites can write to standard output");
+  if (to_stdout > 1) {
+    if (results.html != nullptr) fatal("only one of -table, -json, -sites and -html can write to standard output");
+    fatal("only one of -table, -json and -sites can write to standard output");
+  }
 }
 
 long read_top(const char* text) {
@@ -336,7 +342,7 @@ bool early_option_flag(int argc, char** argv, const char* word) {
 }
 
 bool output_goes_to_stdout(int argc, char** argv) {
-  for (const char* word : {"-table", "-json", "-sites"}) {
+  for (const char* word : {"-table", "-json", "-sites", "-html"}) {
     const char* value = early_option_value(argc, argv, word);
     if (value != nullptr && std::strcmp(value, "-") == 0) return true;
   }
