@@ -149,6 +149,9 @@ std::unique_ptr<CHARSET> input_string::generate_charset() {
   std::fputs("# Generate charclass file \n", stdout);
   const char* name = charset_file != nullptr ? charset_file : "default.charclass";
   std::printf("# Open %s\n\n", name);
+  // Without a sequence there is no character to list; the file would have an
+  // empty alphabet, and reading it back would blame the file, not the input.
+  if (nr_sequences == 0) fatal("the input holds no sequence, so there is no character set to generate");
   const ByteCounts counts = count_bytes(joined.data(), static_cast<std::size_t>(length));
   // In a character-set file '#' starts a comment wherever a word begins
   // with it: neither the alphabet (when '#' is its lowest character) nor the

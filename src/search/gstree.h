@@ -135,6 +135,12 @@ class GSTree {
   STree_Node* own_counts_node_ = nullptr;
   std::vector<std::uint32_t> merge_bits_;  // scratch of the dense merge, all zero between merges
   std::string long_pattern_;
+  // The codes from the parent of the block spelled last up to the root:
+  // nodes taken one after the other are mostly siblings, so a pattern is
+  // spelled from its own code and this prefix. Not used when equal sets can
+  // move subtrees (abandonequal), which changes the chains.
+  const STree_Node* prefix_header_ = nullptr;
+  std::string prefix_codes_;
   std::vector<unsigned> seq_stamp_;  // per sequence: the last union count that saw it
   unsigned stamp_ = 0;               // spelling of patterns too long for TMPSTRING
 
