@@ -363,8 +363,7 @@ void parse_options(int argc, char** argv, RunParams& params) {
       case Kind::Help:
         std::fputs(argv[0], stdout);
         print_usage(stdout);
-        std::fflush(stdout);
-        std::exit(1);
+        fatal_exit();
       case Kind::Int:
         *row->target = read_int(value_after(argc, argv, i, arg), arg);
         ++i;
@@ -446,13 +445,9 @@ void parse_options(int argc, char** argv, RunParams& params) {
         ++i;
         break;
       case Kind::LongHelp:
-        print_help(stdout);
-        std::fflush(stdout);
-        std::exit(0);
       case Kind::Version:
-        print_version(stdout);
-        std::fflush(stdout);
-        std::exit(0);
+        // Answered by the driver before the banner; nothing to set here.
+        break;
       case Kind::Progress:
         params.progress = true;
         break;
