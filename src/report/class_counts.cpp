@@ -28,7 +28,7 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   if (nr_classes == 1) {
     // Every sequence is of class 1: only the sequence changes need a lookup.
     positions = set_size(set);
-    for_each_element(set, coded_length, [&](int p) {
+    for_each_element_prefetching(set, coded_length, seq_of_pos, [&](int p) {
       const int s = seq_of_pos[p];
       if (s != last_seq) {
         last_seq = s;
@@ -41,7 +41,7 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   } else {
     // Positions of one sequence are contiguous in the joined string, so
     // comparing with the previous position's sequence counts each sequence once.
-    for_each_element(set, coded_length, [&](int p) {
+    for_each_element_prefetching(set, coded_length, seq_of_pos, [&](int p) {
       ++positions;
       const int s = seq_of_pos[p];
       const int c = class_of_seq[s];

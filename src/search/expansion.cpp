@@ -81,7 +81,7 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
       ends[x] = 0;
     }
     const unsigned char* coded = coded_string;
-    for_each_element(set, coded_length, [&](int p) {
+    for_each_element_prefetching(set, coded_length, coded, [&](int p) {
       const unsigned x = coded[p];
       if (x == 0 || stop_flag[x]) return;
       lists[x][++ends[x]] = p;
