@@ -84,7 +84,7 @@ void GSTree::count_group_union(STree_Node* node) {
   int positions = 0;
   int sequences = 0;
   for (int i = 0; i < k; ++i) {
-    for_each_element(merge_cursors[i].set, coded_length, [&](int p) {
+    for_each_element_prefetching(merge_cursors[i].set, coded_length, seq_of_pos, [&](int p) {
       ++positions;
       const int s = seq_of_pos[p];
       const int c = class_of_seq[s];
