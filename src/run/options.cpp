@@ -317,29 +317,31 @@ double read_real(const char* text, const char* option) {
   return value;
 }
 
-const char* early_option_value(int argc, char** argv, const char* word) {
-  const char* value = nullptr;
+namespace {
+
+// Index of the last word `word` standing where parse_options would read an
+// option (not as another option's value), up to the first word it would
+// refuse or -h; -1 when there is none.
+int early_position(int argc, char** argv, const char* word) {
+  int found = -1;
   for (int i = 1; i < argc; ++i) {
     const OptionRow* row = find_option(argv[i]);
     if (row == nullptr || row->kind == Kind::Help) break;
-    if (std::strcmp(argv[i], word) == 0 && values_taken(row->kind) == 1 && i + 1 < argc)
-      value = argv[i + 1];
+    if (std::strcmp(argv[i], word) == 0) found = i;
     i += values_taken(row->kind);
     if (row->kind == Kind::File && i + 1 < argc && std::strcmp(argv[i + 1], "-ms") == 0) i += 2;
   }
-  return value;
+  return found;
 }
 
-bool early_option_flag(int argc, char** argv, const char* word) {
-  for (int i = 1; i < argc; ++i) {
-    const OptionRow* row = find_option(argv[i]);
-    if (row == nullptr || row->kind == Kind::Help) return false;
-    if (std::strcmp(argv[i], word) == 0) return true;
-    i += values_taken(row->kind);
-    if (row->kind == Kind::File && i + 1 < argc && std::strcmp(argv[i + 1], "-ms") == 0) i += 2;
-  }
-  return false;
+}  // namespace
+
+const char* early_option_value(int argc, char** argv, const char* word) {
+  const int i = early_position(argc, argv, word);
+  return i >= 0 && i + 1 < argc ? argv[i + 1] : nullptr;
 }
+
+bool early_option_flag(int argc, char** argv, const char* word) { return early_position(argc, argv, word) >= 0; }
 
 bool output_goes_to_stdout(int argc, char** argv) {
   for (const char* word : {"-table", "-json", "-sites", "-html"}) {
