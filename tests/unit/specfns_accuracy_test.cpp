@@ -12,34 +12,22 @@
 #include <sstream>
 #include <string>
 
+#include "reference_table.h"
 #include "specfns/specfns_protos.h"
 
 namespace {
-
-struct Worst {
-  double err = 0.0;
-  double bound = 0.0;
-  std::string where;
-  int count = 0;
-};
 
 double rel_err(double got, double ref) {
   return ref == 0.0 ? std::fabs(got) : std::fabs(got - ref) / std::fabs(ref);
 }
 
 TEST(SpecfnsAccuracy, MatchesHighPrecisionReference) {
-  const std::string path = std::string(MORVA_TEST_DATA) + "/specfns_reference.txt";
-  std::ifstream in(path);
-  ASSERT_TRUE(in) << "cannot open " << path;
-
-  std::map<std::string, Worst> worst;
-  int failures = 0, lines = 0;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream ls(line);
-    std::string fn, a, b, c, branch, r;
-    ls >> fn >> a;
+  ErrorTally tally;
+  const int lines = for_each_reference_line("specfns_reference.txt", [&](const std::string& fn,
+                                                                        std::istringstream& ls,
+                                                                        const std::string& line) {
+    std::string a, b, c, branch, r;
+    ls >> a;
     double got = 0.0, err = 0.0, bound = 1e-14;
     std::string group = fn;
     const double x = std::strtod(a.c_str(), nullptr);
@@ -77,26 +65,13 @@ TEST(SpecfnsAccuracy, MatchesHighPrecisionReference) {
         err = rel_err(got, ref);
     } else {
       ADD_FAILURE() << "unknown line: " << line;
-      continue;
+      return;
     }
-    ++lines;
-    Worst& w = worst[group];
-    w.bound = bound;
-    ++w.count;
-    if (!(err <= w.err)) {  // also records a NaN
-      w.err = err;
-      w.where = line;
-    }
-    if (!(err <= bound) && ++failures <= 20)
-      ADD_FAILURE() << line << "\n  got " << got << " error " << err << " bound " << bound;
-  }
+    tally.record(group, err, bound, got, line);
+  });
   EXPECT_GT(lines, 1000);
-  EXPECT_EQ(failures, 0);
-
-  std::printf("%-26s %6s %10s %8s  worst case\n", "function/branch", "cases", "worst", "bound");
-  for (const auto& [group, w] : worst)
-    std::printf("%-26s %6d %10.3g %8.0g  %s\n", group.c_str(), w.count, w.err, w.bound,
-                w.where.c_str());
+  EXPECT_EQ(tally.failures(), 0);
+  tally.print("function/branch");
 }
 
 }  // namespace
