@@ -8,7 +8,6 @@
 
   conventions_test.py --binary PATH --root REPO
 """
-import argparse
 import os
 import re
 import subprocess
@@ -16,23 +15,20 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, run, summary  # noqa: E402
+from checks import check, paths, run, summary  # noqa: E402
 
 
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--binary", required=True)
-    ap.add_argument("--root", required=True)
-    opts = ap.parse_args()
-    binary = os.path.abspath(opts.binary)
+    given = paths("root")
+    binary = given["binary"]
 
     p = run(binary, ["--help"])
     text = p.stdout.decode()
     check(p.returncode == 0 and p.stderr == b"", "--help exits 0 and writes only to standard output")
     check("Examples:" in text and "Usage: morva parameters" in text, "--help has the usage and examples")
-    table = open(os.path.join(opts.root, "src", "run", "options.cpp")).read()
+    table = open(os.path.join(given["root"], "src", "run", "options.cpp")).read()
     words = re.findall(r'\{"(-[-a-z_]+)", Kind::', table)
     missing = [w for w in words if w not in ("-wildcards",) and not re.search(re.escape(w) + r"\b", text)]
     check(len(words) > 40 and not missing, "--help names every option (missing: %s)" % missing)

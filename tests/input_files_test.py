@@ -11,7 +11,6 @@ what one golden case can show:
 
   input_files_test.py --binary PATH --examples DIR
 """
-import argparse
 import gzip
 import os
 import stat
@@ -20,7 +19,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, run, summary  # noqa: E402
+from checks import check, paths, run, summary  # noqa: E402
 
 
 
@@ -126,16 +125,13 @@ def test_fasta_equals_lines(binary, work, examples):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--binary", required=True)
-    ap.add_argument("--examples", required=True)
-    opts = ap.parse_args()
-    binary = os.path.abspath(opts.binary)
+    given = paths("examples")
+    binary = given["binary"]
     with tempfile.TemporaryDirectory(prefix="morva_input_files_") as work:
         test_unwritable_directory(binary, work)
         test_cfonly_through_link(binary, work)
         test_concurrent_runs(binary, work)
-        test_fasta_equals_lines(binary, work, opts.examples)
+        test_fasta_equals_lines(binary, work, given["examples"])
         ro = os.path.join(work, "readonly")
         if os.path.isdir(ro):
             os.chmod(ro, 0o755)

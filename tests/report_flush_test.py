@@ -7,7 +7,6 @@
 
   report_flush_test.py --binary PATH
 """
-import argparse
 import os
 import random
 import signal
@@ -16,15 +15,13 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, run, summary  # noqa: E402
+from checks import check, paths, run, summary  # noqa: E402
 import time
 
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--binary", required=True)
-    binary = os.path.abspath(ap.parse_args().binary)
+    binary = paths()["binary"]
     rng = random.Random(7)
     with tempfile.TemporaryDirectory(prefix="morva_flush_") as work:
         seqs = os.path.join(work, "seqs.txt")

@@ -10,7 +10,6 @@
 
   results_test.py --binary PATH --examples DIR
 """
-import argparse
 import json
 import os
 import re
@@ -19,7 +18,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, run, summary  # noqa: E402
+from checks import check, paths, run, summary  # noqa: E402
 
 
 
@@ -137,12 +136,8 @@ def test_abc_example(binary, work, examples):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--binary", required=True)
-    ap.add_argument("--examples", required=True)
-    opts = ap.parse_args()
-    binary = os.path.abspath(opts.binary)
-    examples = os.path.abspath(opts.examples)
+    given = paths("examples")
+    binary, examples = given["binary"], given["examples"]
     with tempfile.TemporaryDirectory(prefix="morva_results_") as work:
         test_sites_and_counts(binary, work, examples)
         test_abc_example(binary, work, examples)
