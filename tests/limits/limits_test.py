@@ -195,16 +195,23 @@ class Tester:
 # Input limits
 
 
+def edge(t, accepted, out, refused, err):
+    """A limit from both sides: the run at the limit succeeds with `out` on
+    standard output, the one past it ends with status 1 and `err`."""
+    r = t.run(accepted)
+    t.expect_status(r, 0)
+    t.expect_out(r.out, out)
+    r = t.run(refused)
+    t.expect_status(r, 1)
+    t.expect_err(r, err)
+
+
 def sequences_limit(t):
     t.write('s65535.txt', 'AC\n' * 65535)
     t.write('s65536.txt', 'AC\n' * 65536)
-    r = t.run(['-f', 's65535.txt', '-cf', 's65535.charclass', '-maxlevel', '1'])
-    t.expect_status(r, 0)
-    t.expect_out(r.out, rb'^A 65535/65535 $')
-    r = t.run(['-f', 's65536.txt', '-cf', 's65536.charclass', '-maxlevel', '1'])
-    t.expect_status(r, 1)
-    t.expect_err(r, re.compile('ERROR: Number of input sequences 65536 is exceeding the maximum '
-                               'limit 65535\nAbort\n'))
+    edge(t, ['-f', 's65535.txt', '-cf', 's65535.charclass', '-maxlevel', '1'], rb'^A 65535/65535 $',
+         ['-f', 's65536.txt', '-cf', 's65536.charclass', '-maxlevel', '1'],
+         re.compile('ERROR: Number of input sequences 65536 is exceeding the maximum limit 65535\nAbort\n'))
     # the limit is over all files together
     t.write('s32768.txt', 'AC\n' * 32768)
     r = t.run(['-f', 's32768.txt', '-f', 's32768.txt', '-cf', 's65536.charclass', '-maxlevel', '1'])
@@ -214,24 +221,19 @@ def sequences_limit(t):
 
 def files_limit(t):
     t.write('one.txt', 'AC\n')
-    r = t.run(['-f', 'one.txt'] * 254 + ['-cf', 'files.charclass', '-maxlevel', '1'])
-    t.expect_status(r, 0)
-    t.expect_out(r.out, rb'^A 254/254 1:1/1 .* 254:1/1 $')
-    r = t.run(['-f', 'one.txt'] * 255 + ['-cf', 'files.charclass', '-maxlevel', '1'])
-    t.expect_status(r, 1)
-    t.expect_err(r, 'Too many input files: at most 254 can be given with -f')
+    edge(t, ['-f', 'one.txt'] * 254 + ['-cf', 'files.charclass', '-maxlevel', '1'],
+         rb'^A 254/254 1:1/1 .* 254:1/1 $',
+         ['-f', 'one.txt'] * 255 + ['-cf', 'files.charclass', '-maxlevel', '1'],
+         'Too many input files: at most 254 can be given with -f')
 
 
 def classes_limit(t):
     t.write('c254.txt', ''.join('AC c%d\n' % i for i in range(254)))
     t.write('c255.txt', ''.join('AC c%d\n' % i for i in range(255)))
-    r = t.run(['-f', 'c254.txt', '-cf', 'classes.charclass', '-maxlevel', '1'])
-    t.expect_status(r, 0)
-    t.expect_out(r.out, rb'^A 254/254 c0:1/1 .* c253:1/1 $')
-    r = t.run(['-f', 'c255.txt', '-cf', 'classes.charclass', '-maxlevel', '1'])
-    t.expect_status(r, 1)
-    t.expect_err(r, re.compile('The added classname c254 exceeds the number of allowed classes: '
-                               '254\nCheck the input files\n'))
+    edge(t, ['-f', 'c254.txt', '-cf', 'classes.charclass', '-maxlevel', '1'],
+         rb'^A 254/254 c0:1/1 .* c253:1/1 $',
+         ['-f', 'c255.txt', '-cf', 'classes.charclass', '-maxlevel', '1'],
+         re.compile('The added classname c254 exceeds the number of allowed classes: 254\nCheck the input files\n'))
     # file numbers and names written in the files share the 254 classes
     t.write('named.txt', 'AC\nAC zz\n')
     t.write('one.txt', 'AC\n')
