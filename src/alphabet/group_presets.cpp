@@ -1,4 +1,5 @@
 #include "alphabet/group_presets.h"
+#include "run/word_choice.h"
 
 #include <cctype>
 #include <cstring>
@@ -41,16 +42,9 @@ char present_form(char member, const ByteCounts& counts) {
 }  // namespace
 
 bool parse_group_preset(const char* text, GroupPreset& preset) {
-  if (std::strcmp(text, "protein") == 0) {
-    preset = GroupPreset::Protein;
-  } else if (std::strcmp(text, "dna") == 0) {
-    preset = GroupPreset::Dna;
-  } else if (std::strcmp(text, "none") == 0) {
-    preset = GroupPreset::None;
-  } else {
-    return false;
-  }
-  return true;
+  static const std::pair<const char*, GroupPreset> kPresets[] = {
+      {"protein", GroupPreset::Protein}, {"dna", GroupPreset::Dna}, {"none", GroupPreset::None}};
+  return choose_word(text, kPresets, preset);
 }
 
 std::string preset_group_lines(GroupPreset preset, const ByteCounts& counts) {

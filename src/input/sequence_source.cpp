@@ -1,4 +1,5 @@
 #include "input/sequence_source.h"
+#include "run/word_choice.h"
 
 #include <htslib/bgzf.h>
 #include <htslib/hfile.h>
@@ -42,20 +43,10 @@ struct SequenceSource::Handle {
 };
 
 bool parse_input_format(const char* text, InputFormat& format) {
-  static const struct {
-    const char* word;
-    InputFormat format;
-  } kFormats[] = {{"lines", InputFormat::Lines},
-                  {"fasta", InputFormat::Fasta},
-                  {"fastq", InputFormat::Fastq},
-                  {"auto", InputFormat::Auto}};
-  for (const auto& f : kFormats) {
-    if (std::strcmp(text, f.word) == 0) {
-      format = f.format;
-      return true;
-    }
-  }
-  return false;
+  static const std::pair<const char*, InputFormat> kFormats[] = {
+      {"lines", InputFormat::Lines}, {"fasta", InputFormat::Fasta}, {"fastq", InputFormat::Fastq},
+      {"auto", InputFormat::Auto}};
+  return choose_word(text, kFormats, format);
 }
 
 const char* format_name(InputFormat format) {

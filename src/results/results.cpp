@@ -1,4 +1,5 @@
 #include "results/results.h"
+#include "run/word_choice.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -56,20 +57,11 @@ constexpr std::uint64_t kBase = 0x100000001b3ULL;
 }  // namespace
 
 bool parse_sort_order(const char* text, SortOrder& order) {
-  static const struct {
-    const char* word;
-    SortOrder order;
-  } kOrders[] = {{"pvalue", SortOrder::PValue},
-                 {"ratio", SortOrder::Ratio},
-                 {"support", SortOrder::Support},
-                 {"pattern", SortOrder::Pattern}};
-  for (const auto& o : kOrders) {
-    if (std::strcmp(text, o.word) == 0) {
-      order = o.order;
-      return true;
-    }
-  }
-  return false;
+  static const std::pair<const char*, SortOrder> kOrders[] = {{"pvalue", SortOrder::PValue},
+                                                               {"ratio", SortOrder::Ratio},
+                                                               {"support", SortOrder::Support},
+                                                               {"pattern", SortOrder::Pattern}};
+  return choose_word(text, kOrders, order);
 }
 
 std::string format_log10(double l) {

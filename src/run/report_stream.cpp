@@ -1,4 +1,5 @@
 #include "run/report_stream.h"
+#include "run/word_choice.h"
 
 #include <signal.h>
 #include <stdio_ext.h>
@@ -41,14 +42,9 @@ void write_out() {
 }  // namespace
 
 bool parse_flush_mode(const char* text, FlushMode& mode) {
-  if (std::strcmp(text, "line") == 0) {
-    mode = FlushMode::Line;
-  } else if (std::strcmp(text, "block") == 0) {
-    mode = FlushMode::Block;
-  } else {
-    return false;
-  }
-  return true;
+  static const std::pair<const char*, FlushMode> kModes[] = {{"line", FlushMode::Line},
+                                                              {"block", FlushMode::Block}};
+  return choose_word(text, kModes, mode);
 }
 
 void set_report_flushing(FlushMode mode) {
