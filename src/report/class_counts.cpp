@@ -10,7 +10,6 @@
 void GSTree::start_own_count() {
   cur_seq_counts = seq_counts.data();
   cur_pos_counts = pos_counts.data();
-  own_counts_node_ = nullptr;
   std::fill(pos_counts.begin(), pos_counts.end(), 0);
   std::fill(seq_counts.begin(), seq_counts.end(), 0);
 }
@@ -58,77 +57,27 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   return sequences;
 }
 
-void GSTree::count_group_union(STree_Node* node) {
-  // The member siblings' sets are disjoint, so the union's positions add up;
-  // a sequence is counted once by stamping it with the number of this count.
-  const int k = collect_group_siblings(node);
-  int lo, hi;
-  if (sibling_union_is_dense(k, lo, hi)) {
-    // A dense union is cheaper merged and walked once than walked set by set
-    // through the sequence table.
-    Count_Nr_of_Classes(multimerge_group_sets(node));
-    return;
-  }
-  start_own_count();
-  int* pos = pos_counts.data();
-  int* seq = seq_counts.data();
-  if (seq_stamp_.empty()) seq_stamp_.assign(static_cast<std::size_t>(input->nr_sequences) + 1, 0);
-  if (++stamp_ == 0) {  // after 2^32 counts the stamps start again from clean
-    std::fill(seq_stamp_.begin(), seq_stamp_.end(), 0u);
-    stamp_ = 1;
-  }
-  unsigned* stamp = seq_stamp_.data();
-  const unsigned now = stamp_;
-  const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
-  const unsigned char* class_of_seq = input->class_of_seq.data();
-  int positions = 0;
-  int sequences = 0;
-  for (int i = 0; i < k; ++i) {
-    for_each_element_prefetching(merge_cursors[i].set, coded_length, seq_of_pos, [&](int p) {
-      ++positions;
-      const int s = seq_of_pos[p];
-      const int c = class_of_seq[s];
-      ++pos[c];
-      if (stamp[s] != now) {
-        stamp[s] = now;
-        ++sequences;
-        ++seq[c];
-      }
-    });
-  }
-  pos[nr_classes + 1] = positions;
-  seq[nr_classes + 1] = sequences;
+const int* GSTree::set_of(STree_Node* node) {
+  const Set_ID* id = node->set_id;
+  return id != nullptr && id->set != nullptr ? id->set : multimerge_group_sets(node);
 }
 
 int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {
   Set_ID* id = node->set_id;
-  if (id != nullptr && id->set != nullptr) {
-    if (id->counts != nullptr) {
-      cur_seq_counts = id->counts;
-      cur_pos_counts = id->counts + nr_classes + 2;
-    } else {
-      Count_Nr_of_Classes(id->set);
-      const int slots = nr_classes + 2;
-      int* block = set_registry->new_counts(2 * slots);
-      std::memcpy(block, seq_counts.data(), sizeof(int) * slots);
-      std::memcpy(block + slots, pos_counts.data(), sizeof(int) * slots);
-      id->counts = block;
-    }
+  if (id != nullptr && id->counts != nullptr) {
+    // Counted before: a character node when it was first counted, a group
+    // node when it was made.
+    cur_seq_counts = id->counts;
+    cur_pos_counts = id->counts + nr_classes + 2;
+  } else if (id != nullptr && id->set != nullptr) {
+    Count_Nr_of_Classes(id->set);
+    const int slots = nr_classes + 2;
+    int* block = set_registry->new_counts(2 * slots);
+    std::memcpy(block, seq_counts.data(), sizeof(int) * slots);
+    std::memcpy(block + slots, pos_counts.data(), sizeof(int) * slots);
+    id->counts = block;
   } else {
-    // A node without a set of its own is counted from its merged set; the
-    // count is kept until the own arrays are used for anything else.
-    const bool merged_of_node = set == nullptr || (merged_for_ == node && set == merged_set.data());
-    if (merged_of_node && own_counts_node_ == node) {
-      cur_seq_counts = seq_counts.data();
-      cur_pos_counts = pos_counts.data();
-    } else if (set == nullptr && merged_for_ != node) {
-      count_group_union(node);
-      own_counts_node_ = node;
-    } else {
-      if (set == nullptr) set = multimerge_group_sets(node);
-      Count_Nr_of_Classes(set);
-      if (merged_of_node) own_counts_node_ = node;
-    }
+    Count_Nr_of_Classes(set != nullptr ? set : set_of(node));
   }
   return cur_seq_counts[nr_classes + 1];
 }

@@ -119,7 +119,7 @@ int GSTree::Print_Pattern(STree_Node* node) {
     record.seqs.assign(S, S + K + 2);
     record.positions.assign(P, P + K + 2);
     const bool kept = results->accept(std::move(record), [&](std::vector<int>& ends) {
-      const int* set = node->set_id != nullptr ? node->set_id->set : multimerge_group_sets(node);
+      const int* set = set_of(node);
       ends.reserve(static_cast<std::size_t>(set_size(set)));
       for_each_element(set, coded_length, [&](int p) { ends.push_back(p); });
     });
@@ -160,7 +160,7 @@ void GSTree::write_pattern_line(std::FILE* out, STree_Node* node, const int* S, 
       if (P[j] != 0) std::fprintf(out, "%s:%d/%d ", input->classes->class_name(j), S[j], P[j]);
   }
   if (showsets != 0) {
-    const int* set = node->set_id != nullptr ? node->set_id->set : multimerge_group_sets(node);
+    const int* set = set_of(node);
     print_position_set(set, out);
   }
   if (showratio != 0) std::fprintf(out, " R:%g", static_cast<double>(ratio));

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "alphabet/charset.h"
+#include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
 #include "search/gstree.h"
@@ -55,8 +56,8 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   const STree_Node* root = root_block + 1;
 
   // For a group node the set is merged_set: it is used up (distribution and
-  // gap pass) before the first child is counted, which merges again.
-  const int* set = node->set_id != nullptr ? node->set_id->set : multimerge_group_sets(node);
+  // gap pass) before anything merges again.
+  const int* set = set_of(node);
   Count_Nr_of_Classes(node, set);
   const int P = cur_pos_counts[total_slot];
   const int S = cur_seq_counts[total_slot];
@@ -66,12 +67,24 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   if (P == 1 && !(onepos && onestr)) return nullptr;
   if (S == 1 && !onestr) return nullptr;
 
+  const int G = node->nr_groups;
+  const int W = node->wc_left;
+  const bool groups_here = !(G >= maxgrp && W == 0);
+  const int first = G < maxgrp ? alphabet_size + 1 : total_codes;
+  int last = total_codes;
+  if (nr_wc_allowed != 0 && !(W != 0 && gap_condition(node->gap_count))) last = total_codes - 1;
+  child_tally_.clear();
+  gap_tally_.clear();
+  const bool tally = groups_here && first <= last &&
+                     child_tally_.prepare(*charset, nr_classes, first, last);
+
   // The lists' count words are set by the distribution below; only the
   // candidate counts need clearing here.
   std::fill(code_counts.begin(), code_counts.end(), 0);
   const unsigned char* stop_flag = charset->stop_flag.data();
   {
-    // One pass distributes the positions by the code that follows them.
+    // One pass distributes the positions by the code that follows them; a
+    // list holds the positions after the code, which make the child's set.
     // The write cursor of each list lives in a local table, away from the
     // lists' own count words, which are set once at the end.
     int* lists[128];
@@ -81,26 +94,34 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
       ends[x] = 0;
     }
     const unsigned char* coded = coded_string;
-    for_each_element_prefetching(set, coded_length, coded, [&](int p) {
-      const unsigned x = coded[p];
-      if (x == 0 || stop_flag[x]) return;
-      lists[x][++ends[x]] = p;
-    });
+    if (tally) {
+      const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
+      const unsigned char* class_of_seq = input->class_of_seq.data();
+      ChildTally& t = child_tally_;
+      for_each_element_prefetching(set, coded_length, coded, seq_of_pos, [&](int p) {
+        const unsigned x = coded[p];
+        if (x == 0 || stop_flag[x]) return;
+        lists[x][++ends[x]] = p + 1;
+        const int s = seq_of_pos[p];
+        t.add(static_cast<int>(x), s, class_of_seq[s]);
+      });
+    } else {
+      for_each_element_prefetching(set, coded_length, coded, [&](int p) {
+        const unsigned x = coded[p];
+        if (x == 0 || stop_flag[x]) return;
+        lists[x][++ends[x]] = p + 1;
+      });
+    }
     for (int x = 0; x <= alphabet_size; ++x) lists[x][0] = ends[x];
   }
   int* counts = code_counts.data();
   for (int x = 0; x <= alphabet_size; ++x) counts[x] = code_positions[x][0];
 
-  const int G = node->nr_groups;
-  const int W = node->wc_left;
-  if (G >= maxgrp && W == 0) {
+  if (!groups_here) {
     for (int x = 1; x <= alphabet_size; ++x)
       if (counts[x] < minpos) counts[x] = 0;
   } else {
     for (int e = alphabet_size + 1; e <= total_codes; ++e) counts[e] = 0;
-    const int first = G < maxgrp ? alphabet_size + 1 : total_codes;
-    int last = total_codes;
-    if (nr_wc_allowed != 0 && !(W != 0 && gap_condition(node->gap_count))) last = total_codes - 1;
     sum_group_counts(*charset, counts, first, last);
     if (node == root) {
       counts[charset->wildcard_code] = 0;
@@ -133,25 +154,23 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   // Characters come first in each run, so a group's member siblings are
   // counted and registered before the group merges their sets.
   STree_Node* child = block + 1;
-  auto add_children = [&](const int* candidate, std::vector<std::vector<int>>& positions, bool gap) {
+  auto add_children = [&](const int* candidate, std::vector<std::vector<int>>& positions,
+                          ChildTally& tally, bool gap) {
     for (int x = 1; x <= total_codes; ++x) {
       if (candidate[x] <= 0) continue;
       if (gap)
         fill_gap_child(node, child, x);
       else
         fill_regular_child(node, child, x);
-      if (x <= alphabet_size) {
-        count_and_register(child, positions[x]);
-      } else {
-        Count_Nr_of_Classes(child, nullptr);
-        child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
-        child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
-      }
+      if (x <= alphabet_size)
+        count_and_register(child, positions[x], tally, x);
+      else
+        count_group_child(child, tally, x);
       ++child;
     }
   };
-  add_children(counts, code_positions, false);
-  if (gap_children) add_children(gap_code_counts.data(), gap_code_positions, true);
+  add_children(counts, code_positions, child_tally_, false);
+  if (gap_children) add_children(gap_code_counts.data(), gap_code_positions, gap_tally_, true);
   return block;
 }
 
@@ -207,11 +226,28 @@ void GSTree::fill_gap_child(STree_Node* node, STree_Node* child, int x) {
                                      static_cast<double>(charset->cost[x]));
 }
 
-void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions) {
+void GSTree::load_counts(const int* counts) {
+  start_own_count();
+  const int slots = nr_classes + 2;
+  std::copy(counts, counts + slots, seq_counts.begin());
+  std::copy(counts + slots, counts + 2 * slots, pos_counts.begin());
+}
+
+void GSTree::keep_counts(Set_ID* id) {
+  const int slots = nr_classes + 2;
+  int* block = set_registry->new_counts(2 * slots);
+  std::memcpy(block, cur_seq_counts, sizeof(int) * slots);
+  std::memcpy(block + slots, cur_pos_counts, sizeof(int) * slots);
+  id->counts = block;
+}
+
+void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, ChildTally& tally,
+                                int x) {
   int* list = positions.data();
-  const int n = list[0];
-  for (int i = 1; i <= n; ++i) ++list[i];  // the set holds the positions after the code
-  Count_Nr_of_Classes(list);
+  if (tally.counted(x))
+    load_counts(tally.counts(x));
+  else
+    Count_Nr_of_Classes(list);
   child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
   child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
   // Without duplicate detection and without sibling merges, a child that the
@@ -226,12 +262,21 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions) 
   child->set_id = id;
   if (id->node == nullptr) {
     id->node = child;
-    const int slots = nr_classes + 2;
-    int* block = set_registry->new_counts(2 * slots);
-    std::memcpy(block, cur_seq_counts, sizeof(int) * slots);
-    std::memcpy(block + slots, cur_pos_counts, sizeof(int) * slots);
-    id->counts = block;
+    keep_counts(id);
   }
+}
+
+void GSTree::count_group_child(STree_Node* child, ChildTally& tally, int x) {
+  load_counts(tally.counts(x));
+  child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
+  child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+  // A group child has no set of its own (its members' sets make it up): its
+  // handle, taken outside the registry's trees and counters, holds only the
+  // counts, so that reporting it does not walk those sets again.
+  Set_ID* id = set_registry->new_setid();
+  id->node = child;
+  keep_counts(id);
+  child->set_id = id;
 }
 
 int GSTree::collect_group_siblings(STree_Node* node) {
@@ -271,31 +316,9 @@ int GSTree::collect_group_siblings(STree_Node* node) {
   return k;
 }
 
-bool GSTree::sibling_union_is_dense(int k, int& lo, int& hi) const {
-  long long total = 0;
-  const int words = coded_length / 32 + 1;
-  lo = words;
-  hi = -1;  // words spanned by the sibling sets
-  for (int i = 0; i < k; ++i) {
-    const int* set = merge_cursors[i].set;
-    total += set_size(set);
-    if (set[0] < 0) {
-      lo = 0;
-      hi = words - 1;
-    } else if (set[0] > 0) {
-      lo = std::min(lo, set[1] >> 5);
-      hi = std::max(hi, set[set[0]] >> 5);
-    }
-  }
-  // Reading a bit array back costs a step per spanned word, a heap a few
-  // comparisons per element: the bit array pays off from about one element
-  // in eight words.
-  return k > 1 && total * 8 >= hi - lo + 1;
-}
-
 int* GSTree::multimerge_group_sets(STree_Node* node) {
-  // The search asks for the same node's set several times in a row (count,
-  // print, expansion); the sibling sets cannot change in between.
+  // The search may ask for the same node's set more than once in a row
+  // (sites, set printing, expansion); the sibling sets cannot change in between.
   if (merged_for_ == node) return merged_set.data();
   if (merged_set.size() < static_cast<std::size_t>(coded_length) + 2) {
     try {
@@ -306,35 +329,66 @@ int* GSTree::multimerge_group_sets(STree_Node* node) {
   }
   int* merged = merged_set.data();
   merged[0] = 0;
-
-  const int k = collect_group_siblings(node);
-  const int words = coded_length / 32 + 1;
-  int lo = 0, hi = -1;
-  const bool dense = sibling_union_is_dense(k, lo, hi);
   merged_for_ = node;
 
-  // Sibling sets of different characters are disjoint. A dense union is
-  // gathered in a bit array and read back in order; a sparse one is merged
-  // through a small heap of cursors.
-  if (dense) {
-    if (merge_bits_.empty()) merge_bits_.assign(static_cast<std::size_t>(words), 0);
+  const int k = collect_group_siblings(node);
+  long long total = 0;
+  bool any_bit_array = false;
+  for (int i = 0; i < k; ++i) {
+    total += set_size(merge_cursors[i].set);
+    any_bit_array = any_bit_array || merge_cursors[i].set[0] < 0;
+  }
+  if (k == 1 && !any_bit_array) {
+    const int* set = merge_cursors[0].set;
+    std::copy(set, set + set[0] + 1, merged);
+    return merged;
+  }
+  const int words = coded_length / 32 + 1;
+  const int summary_words = words / 32 + 1;
+  // Sibling sets of different characters are disjoint. Their union is
+  // gathered in a bitmap whose non-zero words are marked in a summary, and
+  // read back in order through the summary, so the cost follows the number
+  // of elements rather than the domain; only a handful of elements is
+  // cheaper merged through a small heap of cursors.
+  if (any_bit_array || total * 4 >= summary_words) {
+    if (merge_bits_.empty()) {
+      merge_bits_.assign(static_cast<std::size_t>(words), 0);
+      merge_summary_.assign(static_cast<std::size_t>(summary_words), 0);
+    }
     std::uint32_t* bits = merge_bits_.data();
+    std::uint32_t* summary = merge_summary_.data();
     for (int i = 0; i < k; ++i) {
       const int* set = merge_cursors[i].set;
       if (set[0] < 0) {
-        for (int w = 0; w < words; ++w) bits[w] |= static_cast<std::uint32_t>(set[w + 1]);
+        for (int w = 0; w < words; ++w) {
+          const std::uint32_t b = static_cast<std::uint32_t>(set[w + 1]);
+          if (b == 0) continue;
+          bits[w] |= b;
+          summary[w >> 5] |= 1u << (w & 31);
+        }
       } else {
-        for (int j = 1; j <= set[0]; ++j) bits[set[j] >> 5] |= 1u << (set[j] & 31);
+        for (int j = 1; j <= set[0]; ++j) {
+          const unsigned e = static_cast<unsigned>(set[j]);
+          bits[e >> 5] |= 1u << (e & 31);
+          summary[e >> 10] |= 1u << ((e >> 5) & 31);
+        }
       }
     }
     int n = 0;
-    for (int w = lo; w <= hi; ++w) {
-      std::uint32_t b = bits[w];
-      bits[w] = 0;
-      while (b != 0) {
-        merged[++n] = w * 32 + __builtin_ctz(b);
-        b &= b - 1;
-      }
+    for (int s = 0; s < summary_words; ++s) {
+      std::uint32_t marks = summary[s];
+      if (marks == 0) continue;
+      summary[s] = 0;
+      do {
+        const int w = s * 32 + __builtin_ctz(marks);
+        marks &= marks - 1;
+        std::uint32_t b = bits[w];
+        bits[w] = 0;
+        while (b != 0) {
+          merged[++n] = w * 32 + __builtin_ctz(b);
+          b &= b - 1;
+        }
+      } while (marks != 0);
     }
     merged[0] = n;
     return merged;

@@ -1,5 +1,6 @@
 // Positions and candidate counts of the children reached through a flexible gap.
 #include "alphabet/charset.h"
+#include "input/input_string.h"
 #include "run/globals.h"
 #include "search/gstree.h"
 #include "search/set_walk.h"
@@ -12,6 +13,12 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
   const int length = coded_length;
   int* lists[128];
   for (int x = 0; x <= alphabet_size; ++x) lists[x] = gap_code_positions[x].data();
+  // After a gap the group of all characters is an ordinary group.
+  const bool groups_here = node->nr_groups < maxgrp;
+  const bool tally =
+      groups_here && gap_tally_.prepare(*charset, nr_classes, alphabet_size + 1, total_codes);
+  const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
+  const unsigned char* class_of_seq = input->class_of_seq.data();
 
   // A gap never covers, and a gap child never starts at, a sequence end, a
   // STOP character or a place past the string.
@@ -22,9 +29,15 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
   // interval so every position is appended once and the lists stay sorted.
   long long lo = -1, hi = -2;
   auto flush = [&]() {
+    // A list holds the positions after the code, which make the child's set.
     for (long long q = lo; q <= hi; ++q) {
-      int* list = lists[coded[q]];
-      list[++list[0]] = static_cast<int>(q);
+      const int x = coded[q];
+      int* list = lists[x];
+      list[++list[0]] = static_cast<int>(q + 1);
+      if (tally) {
+        const int seq = seq_of_pos[q];
+        gap_tally_.add(x, seq, class_of_seq[seq]);
+      }
     }
     lo = -1;
     hi = -2;
@@ -48,8 +61,7 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
 
   int* counts = gap_code_counts.data();
   for (int x = 1; x <= alphabet_size; ++x) counts[x] = lists[x][0];
-  if (node->nr_groups < maxgrp) {
-    // After a gap the group of all characters is an ordinary group.
+  if (groups_here) {
     sum_group_counts(*charset, counts, alphabet_size + 1, total_codes);
     prune_rare_characters(*charset, counts);
   } else {

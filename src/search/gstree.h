@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "search/child_tally.h"
+
 class input_string;
 class CHARSET;
 class Sets;
@@ -105,11 +107,6 @@ class GSTree {
   // Fills merge_cursors with the character siblings whose sets make up the
   // set of a group node; returns their number.
   int collect_group_siblings(STree_Node* node);
-  // Whether the union of the k collected sibling sets is dense enough to be
-  // gathered in a bit array; lo..hi are the words they span.
-  bool sibling_union_is_dense(int k, int& lo, int& hi) const;
-  // Counts the union of those sibling sets without merging them.
-  void count_group_union(STree_Node* node);
   // Points the current counts at the own arrays and clears them.
   void start_own_count();
   int insert_children_add_gap(STree_Node* node, const int* set);
@@ -129,24 +126,36 @@ class GSTree {
   std::size_t chunk_size_ = 0;
   std::unique_ptr<Set_of_Sets> registry_;
   std::unique_ptr<p_queue> queue_;
-  // The node whose merged set merged_set holds, and the node whose merged
-  // set the own count arrays describe (null when they hold anything else).
+  // The node whose merged set merged_set holds.
   STree_Node* merged_for_ = nullptr;
-  STree_Node* own_counts_node_ = nullptr;
-  std::vector<std::uint32_t> merge_bits_;  // scratch of the dense merge, all zero between merges
-  std::string long_pattern_;
+  // Scratch of the bitmap merge, all zero between merges: a bit per
+  // position, and a bit per word of those that is not zero.
+  std::vector<std::uint32_t> merge_bits_;
+  std::vector<std::uint32_t> merge_summary_;
+  std::string long_pattern_;  // spelling of patterns too long for TMPSTRING
   // The codes from the parent of the block spelled last up to the root:
   // nodes taken one after the other are mostly siblings, so a pattern is
   // spelled from its own code and this prefix. Not used when equal sets can
   // move subtrees (abandonequal), which changes the chains.
   const STree_Node* prefix_header_ = nullptr;
   std::string prefix_codes_;
-  std::vector<unsigned> seq_stamp_;  // per sequence: the last union count that saw it
-  unsigned stamp_ = 0;               // spelling of patterns too long for TMPSTRING
 
+  // Counts of the group children of the node being expanded (and of their
+  // member characters), taken in the distribution and in the gap pass.
+  ChildTally child_tally_;
+  ChildTally gap_tally_;
+
+  // The position set of a node: its own, or for a group node the union of
+  // its member siblings' sets.
+  const int* set_of(STree_Node* node);
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
-  void count_and_register(STree_Node* child, std::vector<int>& positions);
+  // Makes the own count arrays hold a tallied code's counts.
+  void load_counts(const int* counts);
+  // A child's count block, kept with its handle so that it is never counted again.
+  void keep_counts(Set_ID* id);
+  void count_and_register(STree_Node* child, std::vector<int>& positions, ChildTally& tally, int x);
+  void count_group_child(STree_Node* child, ChildTally& tally, int x);
   void print_position_set(const int* set, std::FILE* out);
   void write_pattern_line(std::FILE* out, STree_Node* node, const int* S, const int* P, float ratio,
                           double bp);

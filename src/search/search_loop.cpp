@@ -171,9 +171,11 @@ int GSTree::STreePQ() {
           error("INTERNAL ERROR: Nr. of expanded nodes is more than allowed...\n");
         if (--header->nr_unexpanded() == 0) {
           for (int i = header->nr_children; i >= 1; --i) {
-            if (header[i].set_id != nullptr)
+            if (!owns_set(header + i))
+              set_registry->recycle_handle_early(header[i].set_id);  // a group's counts
+            else if (header[i].set_id != nullptr)
               set_registry->delete_set(header[i].set_id);
-            else if (owns_set(header + i))
+            else
               set_registry->count_released_handle();  // recycled early
             header[i].set_id = nullptr;
           }

@@ -41,4 +41,23 @@ inline void for_each_element_prefetching(const int* set, int domain_size, const 
   for (; i <= header; ++i) visit(set[i]);
 }
 
+// The same for a walk that reads two tables at every element.
+template <typename T, typename U, typename Visit>
+inline void for_each_element_prefetching(const int* set, int domain_size, const T* table,
+                                         const U* other, Visit&& visit) {
+  const int header = set[0];
+  if (header < 0) {
+    for_each_element(set, domain_size, visit);
+    return;
+  }
+  constexpr int kAhead = 16;
+  int i = 1;
+  for (; i + kAhead <= header; ++i) {
+    __builtin_prefetch(table + set[i + kAhead]);
+    __builtin_prefetch(other + set[i + kAhead]);
+    visit(set[i]);
+  }
+  for (; i <= header; ++i) visit(set[i]);
+}
+
 inline int set_size(const int* set) { return set[0] >= 0 ? set[0] : ~set[0]; }
