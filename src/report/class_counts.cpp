@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "input/input_string.h"
+#include "run/error.h"
 #include "search/gstree.h"
 #include "search/set_walk.h"
 #include "sets/set_registry.h"
@@ -59,7 +60,9 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
 
 const int* GSTree::set_of(STree_Node* node) {
   const Set_ID* id = node->set_id;
-  return id != nullptr && id->set != nullptr ? id->set : multimerge_group_sets(node);
+  if (id == nullptr || id->set == nullptr)
+    error("INTERNAL ERROR: a reported or expanded pattern has no position set");
+  return id->set;
 }
 
 int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {

@@ -1,40 +1,69 @@
 #include "search/child_tally.h"
 
 #include <algorithm>
+#include <new>
 
 #include "alphabet/charset.h"
+#include "run/error.h"
+
+void ChildTally::reserve(const CHARSET& charset, const long long* occurrences) {
+  for (int g = charset.alphabet_size + 1; g <= charset.total_codes; ++g) {
+    const unsigned char* row = charset.members[g];
+    long long room = 2;
+    for (int i = 1; i <= row[0]; ++i) room += occurrences[row[i]];
+    capacity_[g] = room;
+  }
+}
 
 bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group) {
-  slots_ = nr_classes + 2;
-  stride_ = 1 + 2 * slots_;
-  // With one class every position counts for class 1, as the plain count
-  // of a set has it.
-  single_class_ = nr_classes == 1;
-  const int alphabet_size = charset.alphabet_size;
-  const int codes = charset.total_codes;
-  counts_.assign(static_cast<std::size_t>(codes + 1) * stride_, 0);
-  std::fill(counted_, counted_ + 256, false);
-  std::fill(totalled_, totalled_ + 256, false);
-  targets_.clear();
-  bool any = false;
-  for (int x = 0; x <= alphabet_size; ++x) {
-    begin_[x] = static_cast<int>(targets_.size());
-    if (x == 0) continue;
-    const unsigned char* row = charset.members[x];
-    const std::size_t start = targets_.size();
-    for (int i = 1; i <= row[0]; ++i) {
-      const int g = row[i];
-      if (g < first_group || g > last_group) continue;
-      if (targets_.size() == start) targets_.push_back(static_cast<std::uint8_t>(x));
-      targets_.push_back(static_cast<std::uint8_t>(g));
+  // Nodes expanded one after the other mostly gather the same groups: the
+  // member table of a window is built once and kept until the window changes.
+  if (first_group != window_first_ || last_group != window_last_ || nr_classes + 2 != slots_) {
+    window_first_ = first_group;
+    window_last_ = last_group;
+    slots_ = nr_classes + 2;
+    stride_ = 1 + 2 * slots_;
+    // With one class every position counts for class 1, as the plain count
+    // of a set has it.
+    single_class_ = nr_classes == 1;
+    const int alphabet_size = charset.alphabet_size;
+    counts_.assign(static_cast<std::size_t>(charset.total_codes + 1) * stride_, 0);
+    std::fill(counted_, counted_ + 256, false);
+    targets_.clear();
+    gathered_.clear();
+    for (int x = 0; x <= alphabet_size; ++x) {
+      begin_[x] = static_cast<int>(targets_.size());
+      if (x == 0) continue;
+      const unsigned char* row = charset.members[x];
+      for (int i = 1; i <= row[0]; ++i) {
+        const int g = row[i];
+        if (g < first_group || g > last_group) continue;
+        targets_.push_back(static_cast<std::uint8_t>(g));
+        counted_[x] = counted_[g] = true;
+      }
     }
-    // A character is counted only where a group needs its sequence anyway.
-    for (std::size_t i = start; i < targets_.size(); ++i) counted_[targets_[i]] = true;
-    any = any || targets_.size() != start;
+    begin_[alphabet_size + 1] = static_cast<int>(targets_.size());
+    for (int x = 1; x <= charset.total_codes; ++x)
+      if (counted_[x]) gathered_.push_back(x);
+    // Lists are made when first needed and never cleared beyond their count
+    // word: only the part a walk fills is ever touched.
+    for (int g = first_group; g <= last_group; ++g) {
+      if (!counted_[g] || lists_[g]) continue;
+      lists_[g].reset(new (std::nothrow) int[static_cast<std::size_t>(capacity_[g])]);
+      if (!lists_[g]) error("Out of memory: couldn't allocate the positions of a group");
+    }
+  } else {
+    for (int x : gathered_) {
+      std::fill_n(counts_.data() + static_cast<std::size_t>(x) * stride_, stride_, 0);
+      counted_[x] = true;
+    }
   }
-  begin_[alphabet_size + 1] = static_cast<int>(targets_.size());
-  active_ = any;
-  return any;
+  for (int x : gathered_) {
+    totalled_[x] = false;
+    if (x > charset.alphabet_size) lists_[x][0] = 0;
+  }
+  active_ = !targets_.empty();
+  return active_;
 }
 
 const int* ChildTally::counts(int x) {

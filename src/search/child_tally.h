@@ -1,45 +1,49 @@
 #pragma once
-// Per-class counts of a node's group children (and of the characters in
-// them), gathered while the node's positions are distributed by the code
-// that follows them.
+// The group children of a node (and the wildcard child, the group of all
+// characters), gathered while the node's positions are distributed by the
+// code that follows them: their position lists and their per-class counts,
+// and the counts of the characters that belong to them.
 //
-// A group child's positions are those of its member characters, so its
-// sequence and position counts can be taken in the same walk that builds the
-// character lists: the walk is in increasing position order, and a position
-// lies in the same sequence as the one after it, so a sequence change seen
-// per code counts each sequence once. Without this a group child would be
-// counted by walking every member's list again, at its creation and again
-// when it is reported.
+// A group child's positions are those of its member characters, so they are
+// appended to the group's list in the same walk that builds the character
+// lists, in increasing order, without merging the members' lists afterwards.
+// A position lies in the same sequence as the one after it, so a sequence
+// change seen per code counts each sequence once.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CHARSET;
 
 class ChildTally {
  public:
-  // Prepares a walk in which the groups first..last are counted, each
-  // character that belongs to one of them too. Returns false when no code
-  // is counted (the walk then need not look up sequences at all).
-  bool prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group);
+  // Room for the lists: occurrences[x] is the number of positions holding
+  // code x in the whole string, so a group's list never holds more than its
+  // members' occurrences together.
+  void reserve(const CHARSET& charset, const long long* occurrences);
 
+  // Prepares a walk in which the groups first..last are gathered, each
+  // character that belongs to one of them counted too. Returns false when
+  // nothing is gathered (the walk then need not look up sequences at all).
+  bool prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group);
   // Forgets the last walk: no code is counted.
   void clear() {
     if (!active_) return;
-    for (bool& b : counted_) b = false;
+    for (int x : gathered_) counted_[x] = false;
     active_ = false;
   }
 
-  // Position p (in sequence s of class c) is followed by code x.
-  void add(int x, int s, int c) {
-    const std::uint8_t* t = targets_.data();
-    const int pos_class = single_class_ ? 1 : c;
-    for (int i = begin_[x], e = begin_[x + 1]; i < e; ++i) {
-      int* row = counts_.data() + static_cast<std::size_t>(t[i]) * stride_;
-      ++row[1 + slots_ + pos_class];
-      if (row[0] != s) {
-        row[0] = s;
-        ++row[1 + c];
-      }
+  // Position p (in sequence s of class c) is followed by code x; `next` is
+  // the position after the code, the element of the child's set.
+  void add(int x, int s, int c, int next) {
+    const int b = begin_[x], e = begin_[x + 1];
+    if (b == e) return;
+    bump(x, s, c);
+    for (int i = b; i < e; ++i) {
+      const int g = targets_[i];
+      bump(g, s, c);
+      int* list = lists_[g].get();
+      list[++list[0]] = next;
     }
   }
   // Whether code x of the last walk has been counted.
@@ -47,15 +51,31 @@ class ChildTally {
   // The counts of code x: sequences in slots 0..K+1, then positions in
   // 0..K+1, slot K+1 the totals; only for a counted code.
   const int* counts(int x);
+  // The position list of group g (count word first); only for a gathered group.
+  int* list(int g) { return lists_[g].get(); }
 
  private:
+  void bump(int x, int s, int c) {
+    int* row = counts_.data() + static_cast<std::size_t>(x) * stride_;
+    ++row[1 + slots_ + (single_class_ ? 1 : c)];
+    if (row[0] != s) {
+      row[0] = s;
+      ++row[1 + c];
+    }
+  }
+
   int slots_ = 0;   // classes + 2
   int stride_ = 0;  // last sequence, then the two count rows
   bool single_class_ = false;
   bool active_ = false;
   std::vector<int> counts_;
-  std::vector<std::uint8_t> targets_;
+  std::vector<std::uint8_t> targets_;  // per character, the gathered groups holding it
+  std::vector<int> gathered_;          // every code the window counts
+  int window_first_ = -1;
+  int window_last_ = -1;
   int begin_[258] = {};
   bool counted_[256] = {};
   bool totalled_[256] = {};
+  long long capacity_[256] = {};
+  std::unique_ptr<int[]> lists_[256];
 };

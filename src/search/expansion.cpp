@@ -55,8 +55,6 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   const int total_codes = charset->total_codes;
   const STree_Node* root = root_block + 1;
 
-  // For a group node the set is merged_set: it is used up (distribution and
-  // gap pass) before anything merges again.
   const int* set = set_of(node);
   Count_Nr_of_Classes(node, set);
   const int P = cur_pos_counts[total_slot];
@@ -103,7 +101,7 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
         if (x == 0 || stop_flag[x]) return;
         lists[x][++ends[x]] = p + 1;
         const int s = seq_of_pos[p];
-        t.add(static_cast<int>(x), s, class_of_seq[s]);
+        t.add(static_cast<int>(x), s, class_of_seq[s], p + 1);
       });
     } else {
       for_each_element_prefetching(set, coded_length, coded, [&](int p) {
@@ -250,10 +248,11 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, 
     Count_Nr_of_Classes(list);
   child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
   child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
-  // Without duplicate detection and without sibling merges, a child that the
-  // search will not queue is never read again: its set need not be stored.
-  if (abandonequal == 0 && maxgrp == 0 && nr_wc_allowed == 0 &&
-      !(child->nr_seqs != 0 && child->nr_seqs >= minstrings)) {
+  // Without duplicate detection a child that the search will not queue is
+  // never read again (group siblings keep sets of their own): its set need
+  // not be stored, but it is counted as stored, so that the registry's
+  // counters and progress marks stay those of a registry that keeps it.
+  if (abandonequal == 0 && !(child->nr_seqs != 0 && child->nr_seqs >= minstrings)) {
     set_registry->count_unstored_set();
     return;
   }
@@ -270,155 +269,14 @@ void GSTree::count_group_child(STree_Node* child, ChildTally& tally, int x) {
   load_counts(tally.counts(x));
   child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
   child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
-  // A group child has no set of its own (its members' sets make it up): its
-  // handle, taken outside the registry's trees and counters, holds only the
-  // counts, so that reporting it does not walk those sets again.
+  if (!(child->nr_seqs != 0 && child->nr_seqs >= minstrings)) return;  // never queued
+  // A group child that may be queued keeps its set and counts in a handle
+  // taken outside the registry's trees and counters: the character children
+  // are what the registry stores and counts, and duplicate detection never
+  // looked at groups.
   Set_ID* id = set_registry->new_setid();
+  id->set = sets->min_copy(tally.list(x));
   id->node = child;
   keep_counts(id);
   child->set_id = id;
-}
-
-int GSTree::collect_group_siblings(STree_Node* node) {
-  const int alphabet_size = charset->alphabet_size;
-  int e;
-  STree_Node* sibling;
-  int offset;  // subtracted from a sibling's code to get the code it stands for
-  if (max_gap_nr != 0 && node->code > 128) {
-    e = node->code - 128;
-    sibling = node;
-    while ((sibling - 1)->code > 128) --sibling;
-    offset = 128;
-  } else {
-    e = node->code;
-    sibling = node;
-    while (sibling->code != 0) --sibling;
-    ++sibling;
-    offset = 0;
-  }
-  // Siblings and the member row are both in increasing code order; the
-  // scan stops at the first sibling that is no character (at the latest the
-  // group node itself).
-  const unsigned char* row = charset->members[e];
-  int k = 0;
-  for (int r = 1; r <= row[0]; ++sibling) {
-    const int c = sibling->code - offset;
-    if (c < 1 || c > alphabet_size || sibling->nr_children != 0) break;
-    while (r <= row[0] && row[r] < c) ++r;
-    if (r <= row[0] && row[r] == c) {
-      MergeCursor& m = merge_cursors[k++];
-      m.sibling = sibling;
-      m.set = sibling->set_id->set;
-      m.cursor = -1;
-      ++r;
-    }
-  }
-  return k;
-}
-
-int* GSTree::multimerge_group_sets(STree_Node* node) {
-  // The search may ask for the same node's set more than once in a row
-  // (sites, set printing, expansion); the sibling sets cannot change in between.
-  if (merged_for_ == node) return merged_set.data();
-  if (merged_set.size() < static_cast<std::size_t>(coded_length) + 2) {
-    try {
-      merged_set.assign(static_cast<std::size_t>(coded_length) + 2, 0);
-    } catch (const std::bad_alloc&) {
-      error("Out of memory: couldn't allocate the merged set of a group");
-    }
-  }
-  int* merged = merged_set.data();
-  merged[0] = 0;
-  merged_for_ = node;
-
-  const int k = collect_group_siblings(node);
-  long long total = 0;
-  bool any_bit_array = false;
-  for (int i = 0; i < k; ++i) {
-    total += set_size(merge_cursors[i].set);
-    any_bit_array = any_bit_array || merge_cursors[i].set[0] < 0;
-  }
-  if (k == 1 && !any_bit_array) {
-    const int* set = merge_cursors[0].set;
-    std::copy(set, set + set[0] + 1, merged);
-    return merged;
-  }
-  const int words = coded_length / 32 + 1;
-  const int summary_words = words / 32 + 1;
-  // Sibling sets of different characters are disjoint. Their union is
-  // gathered in a bitmap whose non-zero words are marked in a summary, and
-  // read back in order through the summary, so the cost follows the number
-  // of elements rather than the domain; only a handful of elements is
-  // cheaper merged through a small heap of cursors.
-  if (any_bit_array || total * 4 >= summary_words) {
-    if (merge_bits_.empty()) {
-      merge_bits_.assign(static_cast<std::size_t>(words), 0);
-      merge_summary_.assign(static_cast<std::size_t>(summary_words), 0);
-    }
-    std::uint32_t* bits = merge_bits_.data();
-    std::uint32_t* summary = merge_summary_.data();
-    for (int i = 0; i < k; ++i) {
-      const int* set = merge_cursors[i].set;
-      if (set[0] < 0) {
-        for (int w = 0; w < words; ++w) {
-          const std::uint32_t b = static_cast<std::uint32_t>(set[w + 1]);
-          if (b == 0) continue;
-          bits[w] |= b;
-          summary[w >> 5] |= 1u << (w & 31);
-        }
-      } else {
-        for (int j = 1; j <= set[0]; ++j) {
-          const unsigned e = static_cast<unsigned>(set[j]);
-          bits[e >> 5] |= 1u << (e & 31);
-          summary[e >> 10] |= 1u << ((e >> 5) & 31);
-        }
-      }
-    }
-    int n = 0;
-    for (int s = 0; s < summary_words; ++s) {
-      std::uint32_t marks = summary[s];
-      if (marks == 0) continue;
-      summary[s] = 0;
-      do {
-        const int w = s * 32 + __builtin_ctz(marks);
-        marks &= marks - 1;
-        std::uint32_t b = bits[w];
-        bits[w] = 0;
-        while (b != 0) {
-          merged[++n] = w * 32 + __builtin_ctz(b);
-          b &= b - 1;
-        }
-      } while (marks != 0);
-    }
-    merged[0] = n;
-    return merged;
-  }
-
-  for (int i = 0; i < k; ++i) merge_cursors[i].current = sets->next(merge_cursors[i].set, merge_cursors[i].cursor);
-  int heap[256];
-  int h = 0;
-  auto less = [&](int a, int b) { return merge_cursors[a].current < merge_cursors[b].current; };
-  auto sift_down = [&](int i) {
-    for (;;) {
-      int l = 2 * i + 1, best = i;
-      if (l < h && less(heap[l], heap[best])) best = l;
-      if (l + 1 < h && less(heap[l + 1], heap[best])) best = l + 1;
-      if (best == i) return;
-      std::swap(heap[i], heap[best]);
-      i = best;
-    }
-  };
-  for (int i = 0; i < k; ++i)
-    if (merge_cursors[i].current >= 0) heap[h++] = i;
-  for (int i = h / 2 - 1; i >= 0; --i) sift_down(i);
-  int n = 0;
-  while (h > 0) {
-    MergeCursor& m = merge_cursors[heap[0]];
-    merged[++n] = m.current;
-    m.current = sets->next(m.set, m.cursor);
-    if (m.current < 0) heap[0] = heap[--h];
-    sift_down(0);
-  }
-  merged[0] = n;
-  return merged;
 }

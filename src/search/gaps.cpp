@@ -36,7 +36,7 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
       list[++list[0]] = static_cast<int>(q + 1);
       if (tally) {
         const int seq = seq_of_pos[q];
-        gap_tally_.add(x, seq, class_of_seq[seq]);
+        gap_tally_.add(x, seq, class_of_seq[seq], static_cast<int>(q + 1));
       }
     }
     lo = -1;

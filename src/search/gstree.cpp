@@ -96,7 +96,6 @@ GSTree::GSTree(input_string* in)
       coded_string(nullptr),
       coded_length(0),
       root_block(nullptr),
-      merge_cursors(),
       set_registry(nullptr),
       sets(nullptr),
       cur_pos_counts(nullptr),
@@ -129,13 +128,12 @@ GSTree::GSTree(input_string* in)
   const int alphabet_size = charset->alphabet_size;
   const std::size_t full = static_cast<std::size_t>(coded_length) + 2;
   try {
-    // The separator's list and the merge buffer are reported at full size but
-    // only made when used: no position is ever distributed to the separator
-    // (the root's set is built directly), and only group nodes merge.
+    // The separator's list is reported at full size but not made: no
+    // position is ever distributed to the separator (the root's set is
+    // built directly). The group lists are made when a walk first needs them.
     code_counts.assign(total_codes + 1, 0);
     code_positions.resize(alphabet_size + 1);
     code_positions[0].assign(2, 0);
-    merged_set.assign(2, 0);
     if (verbose_level > 3) std::printf("# Char nr. 0 gets space %zu\n", full);
     for (int k = 1; k <= alphabet_size; ++k) {
       if (verbose_level > 3) std::printf("# Char nr. %d gets space %lld\n", k, occurrences[k]);
@@ -157,6 +155,8 @@ GSTree::GSTree(input_string* in)
       }
       clean_gap_tmp();
     }
+    child_tally_.reserve(*charset, occurrences);
+    gap_tally_.reserve(*charset, occurrences);
     pos_counts.assign(nr_classes + 2, 0);
     seq_counts.assign(nr_classes + 2, 0);
   } catch (const std::bad_alloc&) {

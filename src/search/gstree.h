@@ -63,13 +63,6 @@ class GSTree {
   GSTree& operator=(const GSTree&) = delete;
   ~GSTree();
 
-  struct MergeCursor {
-    int current;
-    int cursor;
-    const int* set;
-    STree_Node* sibling;
-  };
-
   int freq_slot;
   int total_slot;
   input_string* input;
@@ -78,12 +71,10 @@ class GSTree {
   unsigned char* coded_string;
   int coded_length;
   STree_Node* root_block;
-  MergeCursor merge_cursors[256];
   std::vector<int> code_counts;
   std::vector<std::vector<int>> code_positions;
   std::vector<int> gap_code_counts;
   std::vector<std::vector<int>> gap_code_positions;
-  std::vector<int> merged_set;
   Set_of_Sets* set_registry;
   Sets* sets;
   int* cur_pos_counts;
@@ -103,10 +94,6 @@ class GSTree {
 
   int STreePQ();
   STree_Node* insertchildren(STree_Node* node);
-  int* multimerge_group_sets(STree_Node* node);
-  // Fills merge_cursors with the character siblings whose sets make up the
-  // set of a group node; returns their number.
-  int collect_group_siblings(STree_Node* node);
   // Points the current counts at the own arrays and clears them.
   void start_own_count();
   int insert_children_add_gap(STree_Node* node, const int* set);
@@ -126,12 +113,6 @@ class GSTree {
   std::size_t chunk_size_ = 0;
   std::unique_ptr<Set_of_Sets> registry_;
   std::unique_ptr<p_queue> queue_;
-  // The node whose merged set merged_set holds.
-  STree_Node* merged_for_ = nullptr;
-  // Scratch of the bitmap merge, all zero between merges: a bit per
-  // position, and a bit per word of those that is not zero.
-  std::vector<std::uint32_t> merge_bits_;
-  std::vector<std::uint32_t> merge_summary_;
   std::string long_pattern_;  // spelling of patterns too long for TMPSTRING
   // The codes from the parent of the block spelled last up to the root:
   // nodes taken one after the other are mostly siblings, so a pattern is
@@ -140,13 +121,14 @@ class GSTree {
   const STree_Node* prefix_header_ = nullptr;
   std::string prefix_codes_;
 
-  // Counts of the group children of the node being expanded (and of their
-  // member characters), taken in the distribution and in the gap pass.
+  // The group children of the node being expanded, their sets and counts
+  // (and the counts of their member characters), gathered in the
+  // distribution and in the gap pass.
   ChildTally child_tally_;
   ChildTally gap_tally_;
 
-  // The position set of a node: its own, or for a group node the union of
-  // its member siblings' sets.
+  // The position set of a node that is reported or expanded (every such
+  // node keeps one).
   const int* set_of(STree_Node* node);
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);

@@ -90,12 +90,12 @@ int GSTree::STreePQ() {
   queue->insert(root, genorder == 2 ? -static_cast<float>(root->freq)
                       : genorder == 3 ? static_cast<float>(root->freq)
                                       : 0.0f);
-  // Without duplicate detection a child's set is last read when the child
-  // and every sibling that may merge it are done (expanded, never queued, or
-  // taken at the maximum level). The header's nr_seqs, unused in a header,
-  // counts the children not yet done; when it reaches 0 the block's handles
-  // are recycled at once. Their release is still counted where the search
-  // always releases a block (after its last expansion), so the registry's
+  // Without duplicate detection a node's set is last read when the node is
+  // done: expanded, never queued, or taken at the maximum level (group
+  // children keep sets of their own, so no sibling reads it). Its handle is
+  // recycled then; the release is still counted where the search always
+  // releases sets (the expanded node's own set, or, with groups or
+  // wildcards, a block's sets after its last expansion), so the registry's
   // counters and progress marks are those of that schedule.
   const bool blocks_hold_sets = maxgrp != 0 || nr_wc_allowed != 0;
   const bool early_release = abandonequal == 0 && kReleaseSets;
@@ -105,21 +105,9 @@ int GSTree::STreePQ() {
   };
   auto child_done = [&](STree_Node* child) {
     if (!early_release) return;
-    if (!blocks_hold_sets) {
-      // Only a node at the maximum level gets here; it is never expanded, so
-      // its set would never be released.
-      set_registry->recycle_handle_early(child->set_id);
-      child->set_id = nullptr;
-      return;
-    }
-    STree_Node* header = block_header(child);
-    if (header->nr_seqs == 0 || --header->nr_seqs != 0) return;
-    for (int i = 1; i <= header->nr_children; ++i) {
-      set_registry->recycle_handle_early(header[i].set_id);
-      header[i].set_id = nullptr;
-    }
+    set_registry->recycle_handle_early(child->set_id);
+    child->set_id = nullptr;
   };
-  root_block->nr_seqs = 1;
   int last_frequency = root->freq;
   int node_count = 0;
   int deepest = 0;
@@ -145,7 +133,6 @@ int GSTree::STreePQ() {
     node->children = block;
     if (block != nullptr) {
       block->parent() = node;
-      block->nr_seqs = block->nr_children;
       const int n = block->nr_children;
       const bool reverse = genorder == 1;
       for (int j = 0; j < n; ++j) {
