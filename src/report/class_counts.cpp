@@ -21,36 +21,30 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   int* seq = seq_counts.data();
 
   const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
-  const unsigned char* class_of_seq = input->class_of_seq.data();
+  SequenceCursor cursor{seq_of_pos, input->seq_end.data(), input->class_of_seq.data()};
   int positions = 0;
   int sequences = 0;
-  int last_seq = 0;  // no sequence has number 0, so the first position opens one
   if (nr_classes == 1) {
     // Every sequence is of class 1: only the sequence changes need a lookup.
+    // A sequence of class 0 cannot occur with one class, but keep the slots exact.
     positions = set_size(set);
     for_each_element_prefetching(set, coded_length, seq_of_pos, [&](int p) {
-      const int s = seq_of_pos[p];
-      if (s != last_seq) {
-        last_seq = s;
+      if (cursor.advance(p)) {
         ++sequences;
-        ++seq[class_of_seq[s]];
+        ++seq[cursor.cls];
       }
     });
     pos[1] = positions - pos[0];
-    // A sequence of class 0 cannot occur with one class, but keep the slots exact.
   } else {
-    // Positions of one sequence are contiguous in the joined string, so
-    // comparing with the previous position's sequence counts each sequence once.
+    // Positions of one sequence are contiguous in the joined string, so a
+    // sequence is counted when the walk enters it.
     for_each_element_prefetching(set, coded_length, seq_of_pos, [&](int p) {
       ++positions;
-      const int s = seq_of_pos[p];
-      const int c = class_of_seq[s];
-      ++pos[c];
-      if (s != last_seq) {
-        last_seq = s;
+      if (cursor.advance(p)) {
         ++sequences;
-        ++seq[c];
+        ++seq[cursor.cls];
       }
+      ++pos[cursor.cls];
     });
   }
   pos[nr_classes + 1] = positions;

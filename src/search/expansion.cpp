@@ -94,14 +94,14 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
     const unsigned char* coded = coded_string;
     if (tally) {
       const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
-      const unsigned char* class_of_seq = input->class_of_seq.data();
+      SequenceCursor seq{seq_of_pos, input->seq_end.data(), input->class_of_seq.data()};
       ChildTally& t = child_tally_;
       for_each_element_prefetching(set, coded_length, coded, seq_of_pos, [&](int p) {
         const unsigned x = coded[p];
         if (x == 0 || stop_flag[x]) return;
         lists[x][++ends[x]] = p + 1;
-        const int s = seq_of_pos[p];
-        t.add(static_cast<int>(x), s, class_of_seq[s], p + 1);
+        seq.advance(p);
+        t.add(static_cast<int>(x), seq.seq, seq.cls, p + 1);
       });
     } else {
       for_each_element_prefetching(set, coded_length, coded, [&](int p) {

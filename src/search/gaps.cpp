@@ -17,8 +17,7 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
   const bool groups_here = node->nr_groups < maxgrp;
   const bool tally =
       groups_here && gap_tally_.prepare(*charset, nr_classes, alphabet_size + 1, total_codes);
-  const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
-  const unsigned char* class_of_seq = input->class_of_seq.data();
+  SequenceCursor seq{input->seq_of_pos.data(), input->seq_end.data(), input->class_of_seq.data()};
 
   // A gap never covers, and a gap child never starts at, a sequence end, a
   // STOP character or a place past the string.
@@ -35,8 +34,8 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
       int* list = lists[x];
       list[++list[0]] = static_cast<int>(q + 1);
       if (tally) {
-        const int seq = seq_of_pos[q];
-        gap_tally_.add(x, seq, class_of_seq[seq], static_cast<int>(q + 1));
+        seq.advance(static_cast<int>(q));
+        gap_tally_.add(x, seq.seq, seq.cls, static_cast<int>(q + 1));
       }
     }
     lo = -1;

@@ -60,4 +60,26 @@ inline void for_each_element_prefetching(const int* set, int domain_size, const 
   for (; i <= header; ++i) visit(set[i]);
 }
 
+// The sequence (and its class) of positions visited in increasing order.
+// Positions of one sequence are contiguous, so the tables are read only when
+// a position lies past the end of the sequence seen last: a large set is
+// walked with a lookup per sequence instead of one per element.
+struct SequenceCursor {
+  const std::uint16_t* seq_of_pos;
+  const int* seq_end;
+  const unsigned char* class_of_seq;
+  int end = -1;
+  int seq = 0;
+  int cls = 0;
+
+  // Moves to the sequence of p; true when it is another sequence.
+  bool advance(int p) {
+    if (p <= end) return false;
+    seq = seq_of_pos[p];
+    end = seq_end[seq];
+    cls = class_of_seq[seq];
+    return true;
+  }
+};
+
 inline int set_size(const int* set) { return set[0] >= 0 ? set[0] : ~set[0]; }
