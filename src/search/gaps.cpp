@@ -11,8 +11,14 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
   const unsigned char* coded = coded_string;
   const unsigned char* stop_flag = charset->stop_flag.data();
   const int length = coded_length;
+  // As in the distribution, the write cursors live in a local table and the
+  // lists' count words are set once at the end.
   int* lists[128];
-  for (int x = 0; x <= alphabet_size; ++x) lists[x] = gap_code_positions[x].data();
+  int ends[128];
+  for (int x = 0; x <= alphabet_size; ++x) {
+    lists[x] = gap_code_positions[x].data();
+    ends[x] = lists[x][0];
+  }
   // After a gap the group of all characters is an ordinary group.
   const bool groups_here = node->nr_groups < maxgrp;
   const bool tally =
@@ -31,8 +37,7 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
     // A list holds the positions after the code, which make the child's set.
     for (long long q = lo; q <= hi; ++q) {
       const int x = coded[q];
-      int* list = lists[x];
-      list[++list[0]] = static_cast<int>(q + 1);
+      lists[x][++ends[x]] = static_cast<int>(q + 1);
       if (tally) {
         seq.advance(static_cast<int>(q));
         gap_tally_.add(x, seq.seq, seq.cls, static_cast<int>(q + 1));
@@ -57,6 +62,7 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
     if (!usable(hi)) --hi;
   });
   flush();
+  for (int x = 0; x <= alphabet_size; ++x) lists[x][0] = ends[x];
 
   int* counts = gap_code_counts.data();
   for (int x = 1; x <= alphabet_size; ++x) counts[x] = lists[x][0];
