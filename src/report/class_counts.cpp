@@ -2,9 +2,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "alphabet/charset.h"
 #include "input/input_string.h"
 #include "run/error.h"
 #include "search/gstree.h"
+#include "search/packed_positions.h"
 #include "search/set_walk.h"
 #include "sets/set_registry.h"
 
@@ -56,7 +58,16 @@ const int* GSTree::set_of(STree_Node* node) {
   const Set_ID* id = node->set_id;
   if (id == nullptr || id->set == nullptr)
     error("INTERNAL ERROR: a reported or expanded pattern has no position set");
-  return id->set;
+  const int code = node->code > 128 ? node->code - 128 : node->code;
+  if (code <= charset->alphabet_size) return id->set;
+  // A group node's set is packed; it is unpacked once for the report and
+  // the expansion that follow each other.
+  if (unpacked_for_ != node) {
+    unpacked_.resize(static_cast<std::size_t>(packed_positions::size(id->set)) + 1);
+    packed_positions::unpack(id->set, unpacked_.data());
+    unpacked_for_ = node;
+  }
+  return unpacked_.data();
 }
 
 int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {

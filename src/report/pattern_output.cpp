@@ -160,17 +160,9 @@ void GSTree::write_pattern_line(std::FILE* out, STree_Node* node, const int* S, 
       if (P[j] != 0) std::fprintf(out, "%s:%d/%d ", input->classes->class_name(j), S[j], P[j]);
   }
   if (showsets != 0) {
-    const int* set = set_of(node);
-    // A group's set is shown as a list, the form a union of its members'
-    // sets has always been shown in, whatever form it is kept in.
-    const int code = node->code > 128 ? node->code - 128 : node->code;
-    if (set[0] < 0 && code > charset->alphabet_size) {
-      int* list = sets->Make_L_from_BA(set);
-      print_position_set(list, out);
-      Sets::del_set(list);
-    } else {
-      print_position_set(set, out);
-    }
+    // A group's set comes as a list, the form a union of its members' sets
+    // has always been shown in.
+    print_position_set(set_of(node), out);
   }
   if (showratio != 0) std::fprintf(out, " R:%g", static_cast<double>(ratio));
   if (binomial_prob != 0) std::fprintf(out, " BP:%g", bp);

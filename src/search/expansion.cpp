@@ -8,6 +8,7 @@
 #include "run/error.h"
 #include "run/globals.h"
 #include "search/gstree.h"
+#include "search/packed_positions.h"
 #include "search/set_walk.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
@@ -270,12 +271,12 @@ void GSTree::count_group_child(STree_Node* child, ChildTally& tally, int x) {
   child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
   child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
   if (!(child->nr_seqs != 0 && child->nr_seqs >= minstrings)) return;  // never queued
-  // A group child that may be queued keeps its set and counts in a handle
-  // taken outside the registry's trees and counters: the character children
-  // are what the registry stores and counts, and duplicate detection never
-  // looked at groups.
+  // A group child that may be queued keeps its set (packed) and counts in a
+  // handle taken outside the registry's trees and counters: the character
+  // children are what the registry stores and counts, and duplicate
+  // detection never looked at groups.
   Set_ID* id = set_registry->new_setid();
-  id->set = sets->min_copy(tally.list(x));
+  id->set = packed_positions::pack(tally.list(x));
   id->node = child;
   keep_counts(id);
   child->set_id = id;

@@ -128,8 +128,10 @@ class GSTree {
   ChildTally gap_tally_;
 
   // The position set of a node that is reported or expanded (every such
-  // node keeps one).
+  // node keeps one), in list form for a group node.
   const int* set_of(STree_Node* node);
+  std::vector<int> unpacked_;                // the set of a group node, unpacked
+  const STree_Node* unpacked_for_ = nullptr;  // the node whose set unpacked_ holds
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
   // Makes the own count arrays hold a tallied code's counts.
