@@ -54,14 +54,16 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   return sequences;
 }
 
+bool GSTree::has_packed_set(const STree_Node* node) const {
+  return !is_character_node(node, charset->alphabet_size) || (packs_sets_ && node != root_block + 1);
+}
+
 const int* GSTree::set_of(STree_Node* node) {
   const Set_ID* id = node->set_id;
   if (id == nullptr || id->set == nullptr)
     error("INTERNAL ERROR: a reported or expanded pattern has no position set");
-  const int code = node->code > 128 ? node->code - 128 : node->code;
-  if (code <= charset->alphabet_size) return id->set;
-  // A group node's set is packed; it is unpacked once for the report and
-  // the expansion that follow each other.
+  if (!has_packed_set(node)) return id->set;
+  // Unpacked once for the report and the expansion that follow each other.
   if (unpacked_for_ != node) {
     unpacked_.resize(static_cast<std::size_t>(packed_positions::size(id->set)) + 1);
     packed_positions::unpack(id->set, unpacked_.data());

@@ -160,9 +160,17 @@ void GSTree::write_pattern_line(std::FILE* out, STree_Node* node, const int* S, 
       if (P[j] != 0) std::fprintf(out, "%s:%d/%d ", input->classes->class_name(j), S[j], P[j]);
   }
   if (showsets != 0) {
-    // A group's set comes as a list, the form a union of its members' sets
-    // has always been shown in.
-    print_position_set(set_of(node), out);
+    // A packed set comes as a list. A group's set is shown so, the form a
+    // union of its members' sets has always been shown in; a character
+    // node's set in the form the registry keeps sets in.
+    const int* set = set_of(node);
+    if (has_packed_set(node) && is_character_node(node, charset->alphabet_size) && !sets->prefers_list(set_size(set))) {
+      int* bits = sets->Make_BA_from_L(set);
+      print_position_set(bits, out);
+      Sets::del_set(bits);
+    } else {
+      print_position_set(set, out);
+    }
   }
   if (showratio != 0) std::fprintf(out, " R:%g", static_cast<double>(ratio));
   if (binomial_prob != 0) std::fprintf(out, " BP:%g", bp);

@@ -258,7 +258,9 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, 
     return;
   }
   Set_ID* id = abandonequal != 0 ? set_registry->Insert_Set(list, child->freq)
-                                 : set_registry->Insert_Single_Set(list);
+               : packs_sets_    ? set_registry->Insert_Single_Block(
+                                   packed_positions::pack(list, pack_scratch_))
+                                : set_registry->Insert_Single_Set(list);
   child->set_id = id;
   if (id->node == nullptr) {
     id->node = child;
@@ -276,7 +278,7 @@ void GSTree::count_group_child(STree_Node* child, ChildTally& tally, int x) {
   // children are what the registry stores and counts, and duplicate
   // detection never looked at groups.
   Set_ID* id = set_registry->new_setid();
-  id->set = packed_positions::pack(tally.list(x));
+  id->set = packed_positions::pack(tally.list(x), pack_scratch_);
   id->node = child;
   keep_counts(id);
   child->set_id = id;

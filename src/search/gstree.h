@@ -48,6 +48,12 @@ inline STree_Node* block_header(STree_Node* node) {
 }
 inline STree_Node* parent_of(STree_Node* node) { return block_header(node)->parent(); }
 
+// Whether a node stands for a character (directly or after a gap) rather
+// than a group; the registry stores and counts the sets of these only.
+inline bool is_character_node(const STree_Node* node, int alphabet_size) {
+  return (node->code > 128 ? node->code - 128 : node->code) <= alphabet_size;
+}
+
 // Candidate counts of groups E in first..last from their member characters,
 // and the removal of rare characters that no surviving group needs.
 void sum_group_counts(const CHARSET& charset, int* counts, int first, int last);
@@ -127,11 +133,20 @@ class GSTree {
   ChildTally child_tally_;
   ChildTally gap_tally_;
 
+  // Whether the sets of character children are kept packed too: where
+  // groups, wildcards or gaps make the queue hold many large sets, packing
+  // them is worth its pass. Duplicate detection compares sets as the
+  // registry stores them, so it keeps them unpacked.
+  bool packs_sets_ = false;
+  // Whether the set of a node is packed: a group node's always, a character
+  // node's (but the root's) when packs_sets_.
+  bool has_packed_set(const STree_Node* node) const;
   // The position set of a node that is reported or expanded (every such
-  // node keeps one), in list form for a group node.
+  // node keeps one); a packed set comes unpacked as a list.
   const int* set_of(STree_Node* node);
   std::vector<int> unpacked_;                // the set of a group node, unpacked
   const STree_Node* unpacked_for_ = nullptr;  // the node whose set unpacked_ holds
+  std::vector<unsigned char> pack_scratch_;
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
   // Makes the own count arrays hold a tallied code's counts.

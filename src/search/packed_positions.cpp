@@ -2,30 +2,19 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "run/error.h"
 
 namespace packed_positions {
 
-int* pack(const int* list) {
+int* pack(const int* list, std::vector<unsigned char>& scratch) {
   const int n = list[0];
-  std::size_t bytes = 0;
+  // Written once into the scratch (five bytes are enough for any gap), then
+  // copied into a block of the size it turned out to need.
+  if (scratch.size() < static_cast<std::size_t>(n) * 5) scratch.resize(static_cast<std::size_t>(n) * 5);
+  unsigned char* out = scratch.data();
   int last = -1;
-  for (int i = 1; i <= n; ++i) {
-    std::uint32_t gap = static_cast<std::uint32_t>(list[i] - last);
-    last = list[i];
-    do {
-      ++bytes;
-      gap >>= 7;
-    } while (gap != 0);
-  }
-  const std::size_t words = 2 + (bytes + sizeof(int) - 1) / sizeof(int);
-  int* packed = static_cast<int*>(std::malloc(words * sizeof(int)));
-  if (packed == nullptr) error("ERR: Set out of memory");
-  packed[0] = n;
-  packed[1] = static_cast<int>(bytes);
-  unsigned char* out = reinterpret_cast<unsigned char*>(packed + 2);
-  last = -1;
   for (int i = 1; i <= n; ++i) {
     std::uint32_t gap = static_cast<std::uint32_t>(list[i] - last);
     last = list[i];
@@ -35,6 +24,13 @@ int* pack(const int* list) {
     }
     *out++ = static_cast<unsigned char>(gap);
   }
+  const std::size_t bytes = static_cast<std::size_t>(out - scratch.data());
+  const std::size_t words = 2 + (bytes + sizeof(int) - 1) / sizeof(int);
+  int* packed = static_cast<int*>(std::malloc(words * sizeof(int)));
+  if (packed == nullptr) error("ERR: Set out of memory");
+  packed[0] = n;
+  packed[1] = static_cast<int>(bytes);
+  std::memcpy(packed + 2, scratch.data(), bytes);
   return packed;
 }
 

@@ -10,10 +10,13 @@
 // (from -1 before the first position) is written 7 bits to a byte, low bits
 // first, the high bit set on every byte but the last.
 
+#include <vector>
+
 namespace packed_positions {
 
-// Packs a list-form set (count word first, elements increasing).
-int* pack(const int* list);
+// Packs a list-form set (count word first, elements increasing), using
+// `scratch` as room to write in.
+int* pack(const int* list, std::vector<unsigned char>& scratch);
 // Number of positions of a packed set.
 inline int size(const int* packed) { return packed[0]; }
 // Unpacks into `out`, a list with room for size(packed) elements; returns out.

@@ -49,6 +49,7 @@ float priority_of(const STree_Node* node, int& order_counter) {
 }  // namespace
 
 int GSTree::STreePQ() {
+  packs_sets_ = abandonequal == 0 && (maxgrp != 0 || nr_wc_allowed != 0 || max_gap_nr > 0);
   registry_ = std::make_unique<Set_of_Sets>(coded_length, input->nr_sequences);
   set_registry = registry_.get();
   sets = set_registry->sets.get();
@@ -100,9 +101,7 @@ int GSTree::STreePQ() {
   const bool blocks_hold_sets = maxgrp != 0 || nr_wc_allowed != 0;
   const bool early_release = abandonequal == 0 && kReleaseSets;
   const int alphabet_size = charset->alphabet_size;
-  auto owns_set = [alphabet_size](const STree_Node* k) {
-    return (k->code > 128 ? k->code - 128 : k->code) <= alphabet_size;
-  };
+  auto owns_set = [alphabet_size](const STree_Node* k) { return is_character_node(k, alphabet_size); };
   auto child_done = [&](STree_Node* child) {
     if (!early_release) return;
     set_registry->recycle_handle_early(child->set_id);

@@ -83,6 +83,13 @@ Set_ID* Set_of_Sets::Insert_Single_Set(const int* set) {
   return id;
 }
 
+Set_ID* Set_of_Sets::Insert_Single_Block(int* block) {
+  Set_ID* id = new_setid();
+  id->set = block;
+  count_new_set();
+  return id;
+}
+
 void Set_of_Sets::release_handle(Set_ID* id) {
   id->left = free_ids;
   id->right = nullptr;

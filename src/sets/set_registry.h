@@ -44,6 +44,10 @@ class Set_of_Sets {
   Set_ID* Insert_Set(const int* set, int slot);
   // Stores a copy of `set` in a handle of its own, outside every tree.
   Set_ID* Insert_Single_Set(const int* set);
+  // The same for a block the caller has made in a form of its own (one
+  // malloc'd block, which the registry frees): stored as it is and counted
+  // like any other set.
+  Set_ID* Insert_Single_Block(int* block);
   // Frees the set and count block of `id` and of every handle below it and
   // returns them all to the free list; 0 for null, else 1.
   int delete_set(Set_ID* id);

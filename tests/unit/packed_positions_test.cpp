@@ -1,0 +1,58 @@
+// Packed position sets must give back exactly the list they were made from,
+// whatever the gaps between positions.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "search/packed_positions.h"
+#include "sets/sets.h"
+
+namespace {
+
+std::vector<int> round_trip(const std::vector<int>& elements, std::vector<unsigned char>& scratch) {
+  std::vector<int> list = elements;
+  list.insert(list.begin(), static_cast<int>(elements.size()));
+  int* packed = packed_positions::pack(list.data(), scratch);
+  EXPECT_EQ(packed_positions::size(packed), static_cast<int>(elements.size()));
+  std::vector<int> out(elements.size() + 1, -7);
+  packed_positions::unpack(packed, out.data());
+  Sets::del_set(packed);
+  EXPECT_EQ(out[0], static_cast<int>(elements.size()));
+  return std::vector<int>(out.begin() + 1, out.end());
+}
+
+TEST(PackedPositions, GapsOfEveryByteLengthComeBackExactly) {
+  std::vector<unsigned char> scratch;
+  // Position 0, gaps at the 7-, 14-, 21- and 28-bit borders, the largest domain.
+  const std::vector<int> borders = {0,       1,        128,      129,      16511,   16512,
+                                    2113663, 2113664,  59999998, 59999999};
+  EXPECT_EQ(round_trip(borders, scratch), borders);
+  EXPECT_TRUE(round_trip({}, scratch).empty());
+  EXPECT_EQ(round_trip({127}, scratch), std::vector<int>{127});
+}
+
+TEST(PackedPositions, DenseAndSparseRandomSetsTakeTheirSizeInBytesAndComeBack) {
+  std::mt19937 random(17);
+  std::vector<unsigned char> scratch(3);  // too small: packing must make room
+  for (int spread : {2, 40, 5000, 3000000}) {
+    std::vector<int> elements;
+    int p = 0;
+    for (int i = 0; i < 20000 && p < 59000000; ++i) {
+      p += 1 + static_cast<int>(random() % static_cast<unsigned>(spread));
+      elements.push_back(p);
+    }
+    EXPECT_EQ(round_trip(elements, scratch), elements) << "spread " << spread;
+  }
+  // A set whose gaps are all below 128 takes a byte per position.
+  std::vector<int> dense(1000);
+  for (int i = 0; i < 1000; ++i) dense[i] = 3 * i + 5;
+  std::vector<int> list = dense;
+  list.insert(list.begin(), 1000);
+  int* packed = packed_positions::pack(list.data(), scratch);
+  EXPECT_EQ(packed[1], 1000);
+  Sets::del_set(packed);
+}
+
+}  // namespace
