@@ -49,7 +49,7 @@ float priority_of(const STree_Node* node, int& order_counter) {
 }  // namespace
 
 int GSTree::STreePQ() {
-  packs_sets_ = abandonequal == 0 && (maxgrp != 0 || nr_wc_allowed != 0 || max_gap_nr > 0);
+  packs_sets_ = abandonequal == 0 && (maxgrp != 0 || nr_wc_allowed != 0);
   registry_ = std::make_unique<Set_of_Sets>(coded_length, input->nr_sequences);
   set_registry = registry_.get();
   sets = set_registry->sets.get();
