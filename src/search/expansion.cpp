@@ -153,8 +153,8 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   STree_Node* block = newchildren(J);
   node->children = block;
   block->code = 0;
-  // Characters come first in each run, so a group's member siblings are
-  // counted and registered before the group merges their sets.
+  // Characters first, then groups, in increasing code: the order in which
+  // the registry counts the characters' sets and the search queues children.
   STree_Node* child = block + 1;
   auto add_children = [&](const int* candidate, std::vector<std::vector<int>>& positions,
                           ChildTally& tally, bool gap) {

@@ -35,12 +35,18 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
   long long lo = -1, hi = -2;
   auto flush = [&]() {
     // A list holds the positions after the code, which make the child's set.
-    for (long long q = lo; q <= hi; ++q) {
-      const int x = coded[q];
-      lists[x][++ends[x]] = static_cast<int>(q + 1);
-      if (tally) {
+    // Two loops: the plain one keeps its cursors in registers.
+    if (tally) {
+      for (long long q = lo; q <= hi; ++q) {
+        const int x = coded[q];
+        lists[x][++ends[x]] = static_cast<int>(q + 1);
         seq.advance(static_cast<int>(q));
         gap_tally_.add(x, seq.seq, seq.cls, static_cast<int>(q + 1));
+      }
+    } else {
+      for (long long q = lo; q <= hi; ++q) {
+        const int x = coded[q];
+        lists[x][++ends[x]] = static_cast<int>(q + 1);
       }
     }
     lo = -1;
