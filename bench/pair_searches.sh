@@ -21,25 +21,27 @@ declare -A extra=(
 pairs() {  # the slow searches on the large corpus get three pairs
   if [ "$1" = protein_10M ] && { [ "$2" = gaps ] || [ "$2" = wildcard ]; }; then echo 3; else echo 5; fi
 }
+# pair LABEL RUNS BASELINE_COMMAND COMMAND...: COMMAND timed against BASELINE_COMMAND.
+pair() {
+  local label=$1 runs=$2 baseline=$3
+  shift 3
+  echo "== $label"
+  farm-bench -n "$runs" --warmup 0 --timeout 900 --vs "$baseline" -- "$@" 2>&1 | grep -E "wall|peak MiB"
+}
 for corpus in protein_1M:135 protein_10M:1344; do
   name=${corpus%%:*} file=$data/${corpus%%:*}.txt ms=${corpus##*:}
+  base="-f $file -minstrings $ms -maxlevel 12"
   for search in plain grouped gaps wildcard; do
-    echo "== $name $search: new against old"
     # shellcheck disable=SC2086
-    farm-bench -n "$(pairs "$name" "$search")" --warmup 0 --timeout 900 \
-      --vs "$old -f $file -minstrings $ms -maxlevel 12 ${extra[$search]}" -- \
-      "$new" -f "$file" -minstrings "$ms" -maxlevel 12 ${extra[$search]} 2>&1 |
-      grep -E "wall|peak MiB"
+    pair "$name $search: new against old" "$(pairs "$name" "$search")" \
+      "$old $base ${extra[$search]}" "$new" $base ${extra[$search]}
   done
   for search in grouped gaps wildcard; do
-    echo "== $name $search: against the plain search of the new binary"
     # shellcheck disable=SC2086
-    farm-bench -n "$(pairs "$name" "$search")" --warmup 0 --timeout 900 \
-      --vs "$new -f $file -minstrings $ms -maxlevel 12" -- \
-      "$new" -f "$file" -minstrings "$ms" -maxlevel 12 ${extra[$search]} 2>&1 |
-      grep -E "wall|peak MiB"
+    pair "$name $search: against the plain search of the new binary" "$(pairs "$name" "$search")" \
+      "$new $base" "$new" $base ${extra[$search]}
   done
 done
-echo "== plain search, protein_10M against protein_1M"
-farm-bench -n 7 --timeout 300 --vs "$new -f $data/protein_1M.txt -minstrings 135 -maxlevel 12" -- \
-  "$new" -f "$data/protein_10M.txt" -minstrings 1344 -maxlevel 12 2>&1 | grep -E "wall"
+pair "plain search, protein_10M against protein_1M" 7 \
+  "$new -f $data/protein_1M.txt -minstrings 135 -maxlevel 12" \
+  "$new" -f "$data/protein_10M.txt" -minstrings 1344 -maxlevel 12

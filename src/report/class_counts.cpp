@@ -30,24 +30,30 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
     // Every sequence is of class 1: only the sequence changes need a lookup.
     // A sequence of class 0 cannot occur with one class, but keep the slots exact.
     positions = set_size(set);
-    for_each_element_prefetching(set, coded_length, seq_of_pos, [&](int p) {
-      if (cursor.advance(p)) {
-        ++sequences;
-        ++seq[cursor.cls];
-      }
-    });
+    for_each_element_prefetching(
+        set, coded_length,
+        [&](int p) {
+          if (cursor.advance(p)) {
+            ++sequences;
+            ++seq[cursor.cls];
+          }
+        },
+        seq_of_pos);
     pos[1] = positions - pos[0];
   } else {
     // Positions of one sequence are contiguous in the joined string, so a
     // sequence is counted when the walk enters it.
-    for_each_element_prefetching(set, coded_length, seq_of_pos, [&](int p) {
-      ++positions;
-      if (cursor.advance(p)) {
-        ++sequences;
-        ++seq[cursor.cls];
-      }
-      ++pos[cursor.cls];
-    });
+    for_each_element_prefetching(
+        set, coded_length,
+        [&](int p) {
+          ++positions;
+          if (cursor.advance(p)) {
+            ++sequences;
+            ++seq[cursor.cls];
+          }
+          ++pos[cursor.cls];
+        },
+        seq_of_pos);
   }
   pos[nr_classes + 1] = positions;
   seq[nr_classes + 1] = sequences;

@@ -106,13 +106,14 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
         seq.advance(p);
         t.add(static_cast<int>(x), seq.seq, seq.cls, p + 1);
       };
-      for_each_element_prefetching(set, coded_length, coded, seq_of_pos, visit);
+      for_each_element_prefetching(set, coded_length, visit, coded, seq_of_pos);
     } else {
-      for_each_element_prefetching(set, coded_length, coded, [&](int p) {
+      auto visit = [&](int p) {
         const unsigned x = coded[p];
         if (x == 0 || stop_flag[x]) return;
         lists[x][++ends[x]] = p + 1;
-      });
+      };
+      for_each_element_prefetching(set, coded_length, visit, coded);
     }
     for (int x = 0; x <= alphabet_size; ++x) lists[x][0] = ends[x];
   }

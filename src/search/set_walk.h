@@ -21,12 +21,13 @@ inline void for_each_element(const int* set, int domain_size, Visit&& visit) {
   }
 }
 
-// The same, for a walk that reads table[p] at every element: a list's
-// elements are scattered over the input, so the table entry of the element a
-// few steps ahead is requested from memory while this one is visited. A bit
-// array is walked in order and needs no help.
-template <typename T, typename Visit>
-inline void for_each_element_prefetching(const int* set, int domain_size, const T* table, Visit&& visit) {
+// The same, for a walk that reads table[p] of each given table at every
+// element: a list's elements are scattered over the input, so the table
+// entries of the element a few steps ahead are requested from memory while
+// this one is visited. A bit array is walked in order and needs no help.
+template <typename Visit, typename... Table>
+inline void for_each_element_prefetching(const int* set, int domain_size, Visit&& visit,
+                                         const Table*... tables) {
   const int header = set[0];
   if (header < 0) {
     for_each_element(set, domain_size, visit);
@@ -35,26 +36,7 @@ inline void for_each_element_prefetching(const int* set, int domain_size, const 
   constexpr int kAhead = 16;
   int i = 1;
   for (; i + kAhead <= header; ++i) {
-    __builtin_prefetch(table + set[i + kAhead]);
-    visit(set[i]);
-  }
-  for (; i <= header; ++i) visit(set[i]);
-}
-
-// The same for a walk that reads two tables at every element.
-template <typename T, typename U, typename Visit>
-inline void for_each_element_prefetching(const int* set, int domain_size, const T* table,
-                                         const U* other, Visit&& visit) {
-  const int header = set[0];
-  if (header < 0) {
-    for_each_element(set, domain_size, visit);
-    return;
-  }
-  constexpr int kAhead = 16;
-  int i = 1;
-  for (; i + kAhead <= header; ++i) {
-    __builtin_prefetch(table + set[i + kAhead]);
-    __builtin_prefetch(other + set[i + kAhead]);
+    (__builtin_prefetch(tables + set[i + kAhead]), ...);
     visit(set[i]);
   }
   for (; i <= header; ++i) visit(set[i]);
