@@ -86,7 +86,7 @@ int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {
     cur_seq_counts = id->counts;
     cur_pos_counts = id->counts + nr_classes + 2;
   } else if (id != nullptr && id->set != nullptr) {
-    Count_Nr_of_Classes(id->set);
+    Count_Nr_of_Classes(set_of(node));
     const int slots = nr_classes + 2;
     int* block = set_registry->new_counts(2 * slots);
     std::memcpy(block, seq_counts.data(), sizeof(int) * slots);

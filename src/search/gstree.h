@@ -146,7 +146,7 @@ class GSTree {
   // The position set of a node that is reported or expanded (every such
   // node keeps one); a packed set comes unpacked as a list.
   const int* set_of(STree_Node* node);
-  std::vector<int> unpacked_;                // the set of a group node, unpacked
+  std::vector<int> unpacked_;                 // a packed set, unpacked
   const STree_Node* unpacked_for_ = nullptr;  // the node whose set unpacked_ holds
   std::vector<unsigned char> pack_scratch_;
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
