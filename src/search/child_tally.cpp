@@ -66,7 +66,7 @@ bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group
   return active_;
 }
 
-const int* ChildTally::counts(int x) {
+int* ChildTally::counts(int x) {
   int* row = counts_.data() + static_cast<std::size_t>(x) * stride_ + 1;
   if (!totalled_[x]) {
     const int total = slots_ - 1;

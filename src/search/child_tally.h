@@ -50,7 +50,7 @@ class ChildTally {
   bool counted(int x) const { return counted_[x]; }
   // The counts of code x: sequences in slots 0..K+1, then positions in
   // 0..K+1, slot K+1 the totals; only for a counted code.
-  const int* counts(int x);
+  int* counts(int x);
   // The position list of group g (count word first); only for a gathered group.
   int* list(int g) { return lists_[g].get(); }
 

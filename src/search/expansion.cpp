@@ -229,11 +229,11 @@ void GSTree::fill_gap_child(STree_Node* node, STree_Node* child, int x) {
                                      static_cast<double>(charset->cost[x]));
 }
 
-void GSTree::load_counts(const int* counts) {
-  start_own_count();
-  const int slots = nr_classes + 2;
-  std::copy(counts, counts + slots, seq_counts.begin());
-  std::copy(counts + slots, counts + 2 * slots, pos_counts.begin());
+void GSTree::use_tallied_counts(STree_Node* child, ChildTally& tally, int x) {
+  cur_seq_counts = tally.counts(x);
+  cur_pos_counts = cur_seq_counts + nr_classes + 2;
+  child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
+  child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
 }
 
 void GSTree::keep_counts(Set_ID* id) {
@@ -247,17 +247,18 @@ void GSTree::keep_counts(Set_ID* id) {
 void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, ChildTally& tally,
                                 int x) {
   int* list = positions.data();
-  if (tally.counted(x))
-    load_counts(tally.counts(x));
-  else
+  if (tally.counted(x)) {
+    use_tallied_counts(child, tally, x);
+  } else {
     Count_Nr_of_Classes(list);
-  child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
-  child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+    child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
+    child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+  }
   // Without duplicate detection a child that the search will not queue is
   // never read again (group siblings keep sets of their own): its set need
   // not be stored, but it is counted as stored, so that the registry's
   // counters and progress marks stay those of a registry that keeps it.
-  if (abandonequal == 0 && !(child->nr_seqs != 0 && child->nr_seqs >= minstrings)) {
+  if (abandonequal == 0 && !may_be_queued(child, minstrings)) {
     set_registry->count_unstored_set();
     return;
   }
@@ -273,10 +274,8 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, 
 }
 
 void GSTree::count_group_child(STree_Node* child, ChildTally& tally, int x) {
-  load_counts(tally.counts(x));
-  child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
-  child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
-  if (!(child->nr_seqs != 0 && child->nr_seqs >= minstrings)) return;  // never queued
+  use_tallied_counts(child, tally, x);
+  if (!may_be_queued(child, minstrings)) return;
   // A group child that may be queued keeps its set (packed) and counts in a
   // handle taken outside the registry's trees and counters: the character
   // children are what the registry stores and counts, and duplicate

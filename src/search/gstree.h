@@ -48,6 +48,12 @@ inline STree_Node* block_header(STree_Node* node) {
 }
 inline STree_Node* parent_of(STree_Node* node) { return block_header(node)->parent(); }
 
+// Whether the search queues a child with these counts (else the child is
+// never reported, expanded or read again).
+inline bool may_be_queued(const STree_Node* child, int minstrings) {
+  return child->nr_seqs != 0 && child->nr_seqs >= minstrings;
+}
+
 // Whether a node stands for a character (directly or after a gap) rather
 // than a group; the registry stores and counts the sets of these only.
 inline bool is_character_node(const STree_Node* node, int alphabet_size) {
@@ -151,8 +157,9 @@ class GSTree {
   std::vector<unsigned char> pack_scratch_;
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
-  // Makes the own count arrays hold a tallied code's counts.
-  void load_counts(const int* counts);
+  // Points the current counts at a tallied code's counts (valid until the
+  // next expansion) and takes the child's sequence numbers from them.
+  void use_tallied_counts(STree_Node* child, ChildTally& tally, int x);
   // A child's count block, kept with its handle so that it is never counted again.
   void keep_counts(Set_ID* id);
   void count_and_register(STree_Node* child, std::vector<int>& positions, ChildTally& tally, int x);

@@ -98,7 +98,7 @@ int GSTree::STreePQ() {
   // releases sets (the expanded node's own set, or, with groups or
   // wildcards, a block's sets after its last expansion), so the registry's
   // counters and progress marks are those of that schedule.
-  const bool blocks_hold_sets = maxgrp != 0 || nr_wc_allowed != 0;
+  const bool release_counted_per_block = maxgrp != 0 || nr_wc_allowed != 0;
   const bool early_release = abandonequal == 0 && kReleaseSets;
   const int alphabet_size = charset->alphabet_size;
   auto owns_set = [alphabet_size](const STree_Node* k) { return is_character_node(k, alphabet_size); };
@@ -141,7 +141,7 @@ int GSTree::STreePQ() {
           handle_equal_nodes(child);
           continue;
         }
-        if (child->nr_seqs != 0 && child->nr_seqs >= minstrings)
+        if (may_be_queued(child, minstrings))
           queue->insert(child, priority_of(child, order_counter));
         else
           child_done(child);
@@ -149,16 +149,16 @@ int GSTree::STreePQ() {
       }
     }
 
-    if (blocks_hold_sets) child_done(node);
+    if (release_counted_per_block) child_done(node);
     if (abandonequal == 0 && kReleaseSets) {
-      if (blocks_hold_sets) {
+      if (release_counted_per_block) {
         STree_Node* header = block_header(node);
         if (header->nr_unexpanded() == 0)
           error("INTERNAL ERROR: Nr. of expanded nodes is more than allowed...\n");
         if (--header->nr_unexpanded() == 0) {
           for (int i = header->nr_children; i >= 1; --i) {
             if (!owns_set(header + i))
-              set_registry->recycle_handle_early(header[i].set_id);  // a group's counts
+              set_registry->recycle_handle_early(header[i].set_id);  // a group's, never counted
             else if (header[i].set_id != nullptr)
               set_registry->delete_set(header[i].set_id);
             else
