@@ -22,38 +22,31 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   int* pos = pos_counts.data();
   int* seq = seq_counts.data();
 
-  const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
-  SequenceCursor cursor{seq_of_pos, input->seq_end.data(), input->class_of_seq.data()};
+  SequenceCursor cursor(*seq_index_, input->class_of_seq.data());
   int positions = 0;
   int sequences = 0;
   if (nr_classes == 1) {
     // Every sequence is of class 1: only the sequence changes need a lookup.
     // A sequence of class 0 cannot occur with one class, but keep the slots exact.
     positions = set_size(set);
-    for_each_element_prefetching(
-        set, coded_length,
-        [&](int p) {
-          if (cursor.advance(p)) {
-            ++sequences;
-            ++seq[cursor.cls];
-          }
-        },
-        seq_of_pos);
+    for_each_element(set, coded_length, [&](int p) {
+      if (cursor.advance(p)) {
+        ++sequences;
+        ++seq[cursor.cls];
+      }
+    });
     pos[1] = positions - pos[0];
   } else {
     // Positions of one sequence are contiguous in the joined string, so a
     // sequence is counted when the walk enters it.
-    for_each_element_prefetching(
-        set, coded_length,
-        [&](int p) {
-          ++positions;
-          if (cursor.advance(p)) {
-            ++sequences;
-            ++seq[cursor.cls];
-          }
-          ++pos[cursor.cls];
-        },
-        seq_of_pos);
+    for_each_element(set, coded_length, [&](int p) {
+      ++positions;
+      if (cursor.advance(p)) {
+        ++sequences;
+        ++seq[cursor.cls];
+      }
+      ++pos[cursor.cls];
+    });
   }
   pos[nr_classes + 1] = positions;
   seq[nr_classes + 1] = sequences;
@@ -64,18 +57,31 @@ bool GSTree::has_packed_set(const STree_Node* node) const {
   return !is_character_node(node, charset->alphabet_size) || (packs_sets_ && node != root_block + 1);
 }
 
-const int* GSTree::set_of(STree_Node* node) {
+const int* GSTree::stored_set_of(STree_Node* node, int& offset) {
   const Set_ID* id = node->set_id;
   if (id == nullptr || id->set == nullptr)
     error("INTERNAL ERROR: a reported or expanded pattern has no position set");
+  offset = 0;
   if (!has_packed_set(node)) return id->set;
   // Unpacked once for the report and the expansion that follow each other.
   if (unpacked_for_ != node) {
     unpacked_.resize(static_cast<std::size_t>(packed_positions::size(id->set)) + 1);
     packed_positions::unpack(id->set, unpacked_.data());
     unpacked_for_ = node;
+    unpacked_offset_ = packed_positions::offset(id->set);
   }
+  offset = unpacked_offset_;
   return unpacked_.data();
+}
+
+const int* GSTree::set_of(STree_Node* node) {
+  int offset = 0;
+  const int* set = stored_set_of(node, offset);
+  if (offset != 0) {
+    packed_positions::apply_offset(unpacked_.data(), offset, coded_string, crossable_);
+    unpacked_offset_ = 0;
+  }
+  return set;
 }
 
 int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {

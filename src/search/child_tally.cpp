@@ -15,12 +15,15 @@ void ChildTally::reserve(const CHARSET& charset, const long long* occurrences) {
   }
 }
 
-bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group) {
+bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group,
+                         int unlisted) {
   // Nodes expanded one after the other mostly gather the same groups: the
   // member table of a window is built once and kept until the window changes.
-  if (first_group != window_first_ || last_group != window_last_ || nr_classes + 2 != slots_) {
+  if (first_group != window_first_ || last_group != window_last_ || unlisted != window_unlisted_ ||
+      nr_classes + 2 != slots_) {
     window_first_ = first_group;
     window_last_ = last_group;
+    window_unlisted_ = unlisted;
     slots_ = nr_classes + 2;
     stride_ = 1 + 2 * slots_;
     // With one class every position counts for class 1, as the plain count
@@ -33,14 +36,22 @@ bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group
     gathered_.clear();
     for (int x = 0; x <= alphabet_size; ++x) {
       begin_[x] = static_cast<int>(targets_.size());
+      listed_end_[x] = begin_[x];
       if (x == 0) continue;
+      // The listed groups first, the unlisted one after them.
       const unsigned char* row = charset.members[x];
+      bool in_unlisted = false;
       for (int i = 1; i <= row[0]; ++i) {
         const int g = row[i];
         if (g < first_group || g > last_group) continue;
-        targets_.push_back(static_cast<std::uint8_t>(g));
         counted_[x] = counted_[g] = true;
+        if (g == unlisted)
+          in_unlisted = true;
+        else
+          targets_.push_back(static_cast<std::uint8_t>(g));
       }
+      listed_end_[x] = static_cast<int>(targets_.size());
+      if (in_unlisted) targets_.push_back(static_cast<std::uint8_t>(unlisted));
     }
     begin_[alphabet_size + 1] = static_cast<int>(targets_.size());
     for (int x = 1; x <= charset.total_codes; ++x)
@@ -48,7 +59,7 @@ bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group
     // Lists are made when first needed and never cleared beyond their count
     // word: only the part a walk fills is ever touched.
     for (int g = first_group; g <= last_group; ++g) {
-      if (!counted_[g] || lists_[g]) continue;
+      if (!counted_[g] || g == unlisted || lists_[g]) continue;
       lists_[g].reset(new (std::nothrow) int[static_cast<std::size_t>(capacity_[g])]);
       if (!lists_[g]) error("Out of memory: couldn't allocate the positions of a group");
     }
@@ -60,7 +71,7 @@ bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group
   }
   for (int x : gathered_) {
     totalled_[x] = false;
-    if (x > charset.alphabet_size) lists_[x][0] = 0;
+    if (x > charset.alphabet_size && x != window_unlisted_) lists_[x][0] = 0;
   }
   active_ = !targets_.empty();
   return active_;

@@ -23,9 +23,12 @@ class ChildTally {
   void reserve(const CHARSET& charset, const long long* occurrences);
 
   // Prepares a walk in which the groups first..last are gathered, each
-  // character that belongs to one of them counted too. Returns false when
-  // nothing is gathered (the walk then need not look up sequences at all).
-  bool prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group);
+  // character that belongs to one of them counted too. Group `unlisted` (0
+  // for none) is counted but gets no list: its set is made another way.
+  // Returns false when nothing is gathered (the walk then need not look up
+  // sequences at all).
+  bool prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group,
+               int unlisted = 0);
   // Forgets the last walk: no code is counted.
   void clear() {
     if (!active_) return;
@@ -39,10 +42,9 @@ class ChildTally {
     const int b = begin_[x], e = begin_[x + 1];
     if (b == e) return;
     bump(x, s, c);
-    for (int i = b; i < e; ++i) {
-      const int g = targets_[i];
-      bump(g, s, c);
-      int* list = lists_[g].get();
+    for (int i = b; i < e; ++i) bump(targets_[i], s, c);
+    for (int i = b, listed = listed_end_[x]; i < listed; ++i) {
+      int* list = lists_[targets_[i]].get();
       list[++list[0]] = next;
     }
   }
@@ -51,7 +53,8 @@ class ChildTally {
   // The counts of code x: sequences in slots 0..K+1, then positions in
   // 0..K+1, slot K+1 the totals; only for a counted code.
   int* counts(int x);
-  // The position list of group g (count word first); only for a gathered group.
+  // The position list of group g (count word first); only for a gathered,
+  // listed group.
   int* list(int g) { return lists_[g].get(); }
 
  private:
@@ -73,7 +76,11 @@ class ChildTally {
   std::vector<int> gathered_;          // every code the window counts
   int window_first_ = -1;
   int window_last_ = -1;
+  int window_unlisted_ = 0;
+  // Per character, its targets begin_[x]..begin_[x+1]-1, of which those
+  // before listed_end_[x] get the position in their list.
   int begin_[258] = {};
+  int listed_end_[258] = {};
   bool counted_[256] = {};
   bool totalled_[256] = {};
   long long capacity_[256] = {};

@@ -56,7 +56,15 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   const int total_codes = charset->total_codes;
   const STree_Node* root = root_block + 1;
 
-  const int* set = set_of(node);
+  // A wildcard node's set may still need its offset: the distribution
+  // applies it on its way (the codes it reads lie beside those it reads
+  // anyway); the gap pass wants the set itself.
+  int moved = 0;
+  const int* set = stored_set_of(node, moved);
+  if (moved != 0 && (max_gap_nr != 0 || node->set_id->counts == nullptr)) {
+    set = set_of(node);
+    moved = 0;
+  }
   Count_Nr_of_Classes(node, set);
   const int P = cur_pos_counts[total_slot];
   const int S = cur_seq_counts[total_slot];
@@ -74,8 +82,12 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   if (nr_wc_allowed != 0 && !(W != 0 && gap_condition(node->gap_count))) last = total_codes - 1;
   child_tally_.clear();
   gap_tally_.clear();
+  // The wildcard child takes over this node's packed set (moved one place
+  // on) once the node is unpacked, so its own list need not be gathered.
+  moved_wildcard_ =
+      nr_wc_allowed != 0 && packs_sets_ && node != root && last == total_codes ? total_codes : 0;
   const bool tally = groups_here && first <= last &&
-                     child_tally_.prepare(*charset, nr_classes, first, last);
+                     child_tally_.prepare(*charset, nr_classes, first, last, moved_wildcard_);
 
   // The lists' count words are set by the distribution below; only the
   // candidate counts need clearing here.
@@ -93,22 +105,32 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
       ends[x] = 0;
     }
     const unsigned char* coded = coded_string;
+    const bool* crossable = crossable_;
+    // The position the set stands for, or -1 when a moved one is dropped.
+    auto moved_on = [&](int q) __attribute__((always_inline)) {
+      for (int k = 0; k < moved; ++k)
+        if (!crossable[coded[q + k]]) return -1;
+      return q + moved;
+    };
     if (tally) {
-      const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
-      SequenceCursor seq{seq_of_pos, input->seq_end.data(), input->class_of_seq.data()};
+      SequenceCursor seq(*seq_index_, input->class_of_seq.data());
       ChildTally& t = child_tally_;
       // Inlined by force: as a call per element, the body reloads everything
       // it captures and the walk costs a tenth more.
-      auto visit = [&](int p) __attribute__((always_inline)) {
+      auto visit = [&](int q) __attribute__((always_inline)) {
+        const int p = moved == 0 ? q : moved_on(q);
+        if (p < 0) return;
         const unsigned x = coded[p];
         if (x == 0 || stop_flag[x]) return;
         lists[x][++ends[x]] = p + 1;
         seq.advance(p);
         t.add(static_cast<int>(x), seq.seq, seq.cls, p + 1);
       };
-      for_each_element_prefetching(set, coded_length, visit, coded, seq_of_pos);
+      for_each_element_prefetching(set, coded_length, visit, coded);
     } else {
-      auto visit = [&](int p) {
+      auto visit = [&](int q) {
+        const int p = moved == 0 ? q : moved_on(q);
+        if (p < 0) return;
         const unsigned x = coded[p];
         if (x == 0 || stop_flag[x]) return;
         lists[x][++ends[x]] = p + 1;
@@ -167,6 +189,8 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
         fill_regular_child(node, child, x);
       if (x <= alphabet_size)
         count_and_register(child, positions[x], tally, x);
+      else if (!gap && x == moved_wildcard_)
+        take_over_set(node, child, tally, x);
       else
         count_group_child(child, tally, x);
       ++child;
@@ -271,6 +295,19 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, 
     id->node = child;
     keep_counts(id);
   }
+}
+
+void GSTree::take_over_set(STree_Node* node, STree_Node* child, ChildTally& tally, int x) {
+  use_tallied_counts(child, tally, x);
+  if (!may_be_queued(child, minstrings)) return;
+  // The node has been unpacked for this expansion and is never read again.
+  Set_ID* id = set_registry->new_setid();
+  id->set = node->set_id->set;
+  node->set_id->set = nullptr;
+  packed_positions::move_on(id->set);
+  id->node = child;
+  keep_counts(id);
+  child->set_id = id;
 }
 
 void GSTree::count_group_child(STree_Node* child, ChildTally& tally, int x) {

@@ -23,7 +23,7 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
   const bool groups_here = node->nr_groups < maxgrp;
   const bool tally =
       groups_here && gap_tally_.prepare(*charset, nr_classes, alphabet_size + 1, total_codes);
-  SequenceCursor seq{input->seq_of_pos.data(), input->seq_end.data(), input->class_of_seq.data()};
+  SequenceCursor seq(*seq_index_, input->class_of_seq.data());
 
   // A gap never covers, and a gap child never starts at, a sequence end, a
   // STOP character or a place past the string.
@@ -52,7 +52,9 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
     lo = -1;
     hi = -2;
   };
-  for_each_element(set, coded_length, [&](int element) {
+  // The codes after each element lie scattered over the string: requested
+  // ahead, as in the distribution.
+  auto visit = [&](int element) {
     const long long p = element;
     if (p + min_gap > hi) flush();
     long long k;
@@ -66,7 +68,8 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
     while (k < max_gap && usable(p + k)) ++k;
     hi = p + k;
     if (!usable(hi)) --hi;
-  });
+  };
+  for_each_element_prefetching(set, coded_length, visit, coded);
   flush();
   for (int x = 0; x <= alphabet_size; ++x) lists[x][0] = ends[x];
 

@@ -155,6 +155,9 @@ GSTree::GSTree(input_string* in)
       }
       clean_gap_tmp();
     }
+    seq_index_ = std::make_unique<SequenceIndex>(input->seq_of_pos.data(), input->seq_end.data(),
+                                                 input->nr_sequences, coded_length);
+    for (int x = 1; x <= alphabet_size; ++x) crossable_[x] = charset->stop_flag[x] == 0;
     child_tally_.reserve(*charset, occurrences);
     gap_tally_.reserve(*charset, occurrences);
     pos_counts.assign(nr_classes + 2, 0);

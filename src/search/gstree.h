@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "search/child_tally.h"
+#include "search/set_walk.h"
 
 class input_string;
 class CHARSET;
@@ -138,6 +139,8 @@ class GSTree {
   // distribution and in the gap pass.
   ChildTally child_tally_;
   ChildTally gap_tally_;
+  // The sequence of a position, for the walks that count sequences.
+  std::unique_ptr<SequenceIndex> seq_index_;
 
   // Whether the sets of character children are kept packed too: where
   // groups or wildcards make the queue hold many large sets, packing them
@@ -152,8 +155,12 @@ class GSTree {
   // The position set of a node that is reported or expanded (every such
   // node keeps one); a packed set comes unpacked as a list.
   const int* set_of(STree_Node* node);
+  // The same as stored, with the offset (see packed_positions) still to be
+  // applied, for the walk that can apply it on its way.
+  const int* stored_set_of(STree_Node* node, int& offset);
   std::vector<int> unpacked_;                 // a packed set, unpacked
   const STree_Node* unpacked_for_ = nullptr;  // the node whose set unpacked_ holds
+  int unpacked_offset_ = 0;                   // the offset unpacked_ still needs
   std::vector<unsigned char> pack_scratch_;
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
@@ -164,6 +171,10 @@ class GSTree {
   void keep_counts(Set_ID* id);
   void count_and_register(STree_Node* child, std::vector<int>& positions, ChildTally& tally, int x);
   void count_group_child(STree_Node* child, ChildTally& tally, int x);
+  // The wildcard child of `node` made from the node's own packed set.
+  void take_over_set(STree_Node* node, STree_Node* child, ChildTally& tally, int x);
+  int moved_wildcard_ = 0;  // the wildcard code when the expansion moves the set, else 0
+  bool crossable_[256] = {};  // codes a wildcard may stand for
   void print_position_set(const int* set, std::FILE* out);
   void write_pattern_line(std::FILE* out, STree_Node* node, const int* S, const int* P, float ratio,
                           double bp);

@@ -8,6 +8,10 @@
 
 namespace packed_positions {
 
+namespace {
+constexpr std::size_t kHeader = 3;
+}  // namespace
+
 int* pack(const int* list, std::vector<unsigned char>& scratch) {
   const int n = list[0];
   // Written once into the scratch (five bytes are enough for any gap), then
@@ -25,18 +29,19 @@ int* pack(const int* list, std::vector<unsigned char>& scratch) {
     *out++ = static_cast<unsigned char>(gap);
   }
   const std::size_t bytes = static_cast<std::size_t>(out - scratch.data());
-  const std::size_t words = 2 + (bytes + sizeof(int) - 1) / sizeof(int);
+  const std::size_t words = kHeader + (bytes + sizeof(int) - 1) / sizeof(int);
   int* packed = static_cast<int*>(std::malloc(words * sizeof(int)));
   if (packed == nullptr) error("ERR: Set out of memory");
   packed[0] = n;
   packed[1] = static_cast<int>(bytes);
-  std::memcpy(packed + 2, scratch.data(), bytes);
+  packed[2] = 0;
+  std::memcpy(packed + kHeader, scratch.data(), bytes);
   return packed;
 }
 
 int* unpack(const int* packed, int* out) {
   const int n = packed[0];
-  const unsigned char* in = reinterpret_cast<const unsigned char*>(packed + 2);
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(packed + kHeader);
   int last = -1;
   for (int i = 1; i <= n; ++i) {
     std::uint32_t gap = *in++;
@@ -55,6 +60,23 @@ int* unpack(const int* packed, int* out) {
   }
   out[0] = n;
   return out;
+}
+
+void apply_offset(int* list, int offset, const unsigned char* coded, const bool* crossable) {
+  // The codes lie scattered over the string: those of the element a few steps
+  // ahead are requested while this one is looked at. In place: the kept
+  // positions never outrun the ones read.
+  constexpr int kAhead = 16;
+  const int n = list[0];
+  int kept = 0;
+  for (int i = 1; i <= n; ++i) {
+    if (i + kAhead <= n) __builtin_prefetch(coded + list[i + kAhead]);
+    const int p = list[i];
+    int k = 0;
+    while (k < offset && crossable[coded[p + k]]) ++k;
+    if (k == offset) list[++kept] = p + offset;
+  }
+  list[0] = kept;
 }
 
 }  // namespace packed_positions

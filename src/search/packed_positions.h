@@ -6,9 +6,17 @@
 // so most gaps take a single byte instead of the four of a list element.
 //
 // A packed set is one malloc'd block that Sets::del_set frees: word 0 the
-// number of positions, word 1 the number of bytes, then the bytes. Each gap
-// (from -1 before the first position) is written 7 bits to a byte, low bits
-// first, the high bit set on every byte but the last.
+// number of positions stored, word 1 the number of bytes, word 2 an offset
+// (below), then the bytes. Each gap (from -1 before the first position) is
+// written 7 bits to a byte, low bits first, the high bit set on every byte
+// but the last.
+//
+// A wildcard child's positions are its parent's moved one place on, less
+// those whose next code cannot be crossed (a sequence end or a STOP). Such a
+// set is kept as the parent's block with its offset raised by one instead of
+// a copy of about the same size: the set it stands for is that of each stored
+// position p whose codes p .. p + offset - 1 can all be crossed, moved to
+// p + offset.
 
 #include <vector>
 
@@ -17,9 +25,16 @@ namespace packed_positions {
 // Packs a list-form set (count word first, elements increasing), using
 // `scratch` as room to write in.
 int* pack(const int* list, std::vector<unsigned char>& scratch);
-// Number of positions of a packed set.
+// Number of positions stored in a packed set (before its offset is applied).
 inline int size(const int* packed) { return packed[0]; }
-// Unpacks into `out`, a list with room for size(packed) elements; returns out.
+inline int offset(const int* packed) { return packed[2]; }
+// Makes the block stand for its set moved one place on (see above).
+inline void move_on(int* packed) { ++packed[2]; }
+// Unpacks the stored positions into `out`, a list with room for
+// size(packed) elements; returns out. The offset is not applied.
 int* unpack(const int* packed, int* out);
+// Applies an offset to an unpacked list in place: keeps the positions whose
+// next `offset` codes are all `crossable` (indexed by code), moved on.
+void apply_offset(int* list, int offset, const unsigned char* coded, const bool* crossable);
 
 }  // namespace packed_positions

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <limits>
+#include <vector>
 
 // Visits the elements of a position set in increasing order. Lists are read
 // straight from their words and bit arrays a word at a time, so the hot
@@ -42,23 +44,57 @@ inline void for_each_element_prefetching(const int* set, int domain_size, Visit&
   for (; i <= header; ++i) visit(set[i]);
 }
 
+// The sequence of a position, from a table small enough to stay in cache.
+// The per-position table (two bytes a residue) is far larger than the caches
+// on large inputs, and a walk over scattered positions missed it at almost
+// every sequence change. This one keeps the sequence at the start of every
+// block of 128 positions (sequences are mostly longer than that) and steps
+// along the sequence ends from there.
+class SequenceIndex {
+ public:
+  static constexpr int kShift = 7;
+
+  // seq_of_pos and seq_end as the joined input has them; positions 0..length-1.
+  SequenceIndex(const std::uint16_t* seq_of_pos, const int* seq_end, int nr_sequences, int length)
+      : first_(static_cast<std::size_t>(length >> kShift) + 1),
+        end_(seq_end, seq_end + nr_sequences + 1) {
+    for (std::size_t b = 0; b < first_.size(); ++b) first_[b] = seq_of_pos[b << kShift];
+    // Past the last sequence: stops the step along the ends for any position.
+    end_.push_back(std::numeric_limits<int>::max());
+  }
+
+  // The sequence holding position p (0 for position 0), for 0 <= p < length.
+  int seq_of(int p) const {
+    int s = first_[static_cast<unsigned>(p) >> kShift];
+    while (end_[s] < p) ++s;
+    return s;
+  }
+  int end_of(int s) const { return end_[s]; }
+
+ private:
+  std::vector<std::uint16_t> first_;
+  std::vector<int> end_;
+};
+
 // The sequence (and its class) of positions visited in increasing order.
-// Positions of one sequence are contiguous, so the tables are read only when
-// a position lies past the end of the sequence seen last: a large set is
-// walked with a lookup per sequence instead of one per element.
+// Positions of one sequence are contiguous, so the index is consulted only
+// when a position lies past the end of the sequence seen last: a large set
+// is walked with a lookup per sequence instead of one per element.
 struct SequenceCursor {
-  const std::uint16_t* seq_of_pos;
-  const int* seq_end;
+  const SequenceIndex* index;
   const unsigned char* class_of_seq;
   int end = -1;
   int seq = 0;
   int cls = 0;
 
+  SequenceCursor(const SequenceIndex& index, const unsigned char* class_of_seq)
+      : index(&index), class_of_seq(class_of_seq) {}
+
   // Moves to the sequence of p; true when it is another sequence.
   bool advance(int p) {
     if (p <= end) return false;
-    seq = seq_of_pos[p];
-    end = seq_end[seq];
+    seq = index->seq_of(p);
+    end = index->end_of(seq);
     cls = class_of_seq[seq];
     return true;
   }

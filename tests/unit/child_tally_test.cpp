@@ -122,4 +122,22 @@ TEST_F(ChildTallyTest, ASecondWalkStartsFromNothingAndOneClassCountsPositionsInC
   EXPECT_FALSE(tally.counted(5));
 }
 
+TEST_F(ChildTallyTest, AnUnlistedGroupIsCountedWithoutAListAndTheOthersKeepTheirs) {
+  // The wildcard-like group's set is made elsewhere: its counts must be the
+  // full recount, the other groups' lists and counts as without it.
+  ASSERT_TRUE(tally.prepare(*charset, 2, 5, 7, 7));
+  walk(tally, kWalk);
+  EXPECT_EQ(counts_of(7, 2), recount(kWalk, {1, 2, 3, 4}, 2));
+  EXPECT_EQ(list_of(5), (std::vector<int>{2, 3, 4, 13, 14, 23}));
+  EXPECT_EQ(list_of(6), (std::vector<int>{3, 4, 9, 13, 21, 22, 23}));
+  EXPECT_EQ(counts_of(6, 2), recount(kWalk, {3, 4}, 2));
+  // C belongs to the unlisted group only: it is still counted.
+  EXPECT_TRUE(tally.counted(2));
+  EXPECT_EQ(counts_of(2, 2), recount(kWalk, {2}, 2));
+  // The next window lists the group again, from an empty list.
+  ASSERT_TRUE(tally.prepare(*charset, 2, 5, 7));
+  walk(tally, kWalk);
+  EXPECT_EQ(list_of(7), (std::vector<int>{2, 3, 4, 8, 9, 13, 14, 21, 22, 23}));
+}
+
 }  // namespace

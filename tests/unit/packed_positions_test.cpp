@@ -55,4 +55,37 @@ TEST(PackedPositions, DenseAndSparseRandomSetsTakeTheirSizeInBytesAndComeBack) {
   Sets::del_set(packed);
 }
 
+TEST(PackedPositions, AnOffsetMovesThePositionsWhoseNextCodesCanAllBeCrossed) {
+  // Codes: 0 the separator, 3 a STOP; a position stays for offset k only when
+  // its k codes are crossable, and comes back moved k places on.
+  const std::vector<unsigned char> coded = {0, 1, 2, 0, 1, 3, 2, 2, 1, 0, 0, 0};
+  bool crossable[256] = {};
+  crossable[1] = crossable[2] = true;
+  std::vector<unsigned char> scratch;
+  std::vector<int> list = {7, 1, 2, 4, 5, 6, 7, 8};
+  int* packed = packed_positions::pack(list.data(), scratch);
+  EXPECT_EQ(packed_positions::offset(packed), 0);
+  for (int k = 1; k <= 3; ++k) {
+    packed_positions::move_on(packed);
+    ASSERT_EQ(packed_positions::offset(packed), k);
+    std::vector<int> out(list.size(), -7);
+    packed_positions::unpack(packed, out.data());
+    EXPECT_EQ(out, list) << "the stored positions come back unmoved";
+    packed_positions::apply_offset(out.data(), k, coded.data(), crossable);
+    std::vector<int> expected;
+    for (int i = 1; i <= list[0]; ++i) {
+      bool all = true;
+      for (int j = 0; j < k; ++j) all = all && crossable[coded[list[i] + j]];
+      if (all) expected.push_back(list[i] + k);
+    }
+    EXPECT_EQ(std::vector<int>(out.begin() + 1, out.begin() + 1 + out[0]), expected) << "offset " << k;
+  }
+  Sets::del_set(packed);
+  // Spelled out for offset 1: position 5 holds the STOP, every other one crosses.
+  std::vector<int> one = list;
+  packed_positions::apply_offset(one.data(), 1, coded.data(), crossable);
+  EXPECT_EQ(std::vector<int>(one.begin() + 1, one.begin() + 1 + one[0]),
+            (std::vector<int>{2, 3, 5, 7, 8, 9}));
+}
+
 }  // namespace
