@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "search/packed_positions.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
 
@@ -110,6 +111,32 @@ void BM_InsertSetNew(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * list[0]);
 }
 
+// Packing and unpacking the sets that searches with groups and wildcards
+// keep: dense sets take a byte a gap, sparse ones two or three.
+void BM_PackList(benchmark::State& state) {
+  const std::vector<int> list = random_list(static_cast<int>(state.range(0)), 6);
+  std::vector<unsigned char> scratch;
+  for (auto _ : state) {
+    int* packed = packed_positions::pack(list.data(), scratch);
+    benchmark::DoNotOptimize(packed);
+    Sets::del_set(packed);
+  }
+  state.SetItemsProcessed(state.iterations() * list[0]);
+}
+
+void BM_UnpackList(benchmark::State& state) {
+  const std::vector<int> list = random_list(static_cast<int>(state.range(0)), 7);
+  std::vector<unsigned char> scratch;
+  int* packed = packed_positions::pack(list.data(), scratch);
+  std::vector<int> out(list.size());
+  for (auto _ : state) {
+    packed_positions::unpack(packed, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * list[0]);
+  Sets::del_set(packed);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   for (int n : {1000, 10000, 100000, 1000000, 10000000}) b->Arg(n);
   b->Unit(benchmark::kMicrosecond);
@@ -121,6 +148,8 @@ BENCHMARK(BM_MinCopyFromList)->Apply(sizes);
 BENCHMARK(BM_MinCopyFromBitArray)->Apply(sizes);
 BENCHMARK(BM_InsertSetExisting)->Apply(sizes);
 BENCHMARK(BM_InsertSetNew)->Apply(sizes);
+BENCHMARK(BM_PackList)->Apply(sizes);
+BENCHMARK(BM_UnpackList)->Apply(sizes);
 
 }  // namespace
 

@@ -83,11 +83,14 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   child_tally_.clear();
   gap_tally_.clear();
   // The wildcard child takes over this node's packed set (moved one place
-  // on) once the node is unpacked, so its own list need not be gathered.
-  moved_wildcard_ =
-      nr_wc_allowed != 0 && packs_sets_ && node != root && last == total_codes ? total_codes : 0;
+  // on) once the node is unpacked, so its own list need not be gathered;
+  // the root has no wildcard child, so its list (as long as the whole
+  // string) is never made at all.
+  const bool wildcard_here = nr_wc_allowed != 0 && last == total_codes;
+  moved_wildcard_ = wildcard_here && packs_sets_ && node != root ? total_codes : 0;
+  const int unlisted = wildcard_here && node == root ? total_codes : moved_wildcard_;
   const bool tally = groups_here && first <= last &&
-                     child_tally_.prepare(*charset, nr_classes, first, last, moved_wildcard_);
+                     child_tally_.prepare(*charset, nr_classes, first, last, unlisted);
 
   // The lists' count words are set by the distribution below; only the
   // candidate counts need clearing here.

@@ -1,15 +1,18 @@
 #pragma once
-// Sorted positions packed as variable-length gaps, for the position sets the
-// search keeps outside the registry (those of group and wildcard children).
-// A wildcard child holds about as many positions as all its character
+// Sorted positions packed as gaps of one to four bytes, for the position
+// sets that searches with groups or wildcards keep in their queue. A
+// wildcard child holds about as many positions as all its character
 // siblings together; the positions of a large set lie close to each other,
-// so most gaps take a single byte instead of the four of a list element.
+// so most gaps take a byte or two instead of the four of a list element.
 //
 // A packed set is one malloc'd block that Sets::del_set frees: word 0 the
 // number of positions stored, word 1 the number of bytes, word 2 an offset
-// (below), then the bytes. Each gap (from -1 before the first position) is
-// written 7 bits to a byte, low bits first, the high bit set on every byte
-// but the last.
+// (below), then the bytes: a control byte for every four gaps (two bits a
+// gap, its length in bytes less one, the first gap in the low bits), then
+// the gaps, least significant byte first. Each gap is stored less one and
+// counted from -1 before the first position. Lengths are read from the
+// control bytes rather than from a flag in every byte, so unpacking a set
+// that mixes one- and two-byte gaps takes no unpredictable branch.
 //
 // A wildcard child's positions are its parent's moved one place on, less
 // those whose next code cannot be crossed (a sequence end or a STOP). Such a

@@ -25,10 +25,14 @@ std::vector<int> round_trip(const std::vector<int>& elements, std::vector<unsign
 
 TEST(PackedPositions, GapsOfEveryByteLengthComeBackExactly) {
   std::vector<unsigned char> scratch;
-  // Position 0, gaps at the 7-, 14-, 21- and 28-bit borders, the largest domain.
-  const std::vector<int> borders = {0,       1,        128,      129,      16511,   16512,
-                                    2113663, 2113664,  59999998, 59999999};
+  // Position 0, gaps at the one-, two- and three-byte borders, the largest
+  // domain; as many as make a control byte's four gaps and a partial one.
+  const std::vector<int> borders = {0,      1,      257,      258,      65794,
+                                    65795,  16843011, 16843012, 59999998, 59999999};
   EXPECT_EQ(round_trip(borders, scratch), borders);
+  // The first gap past each border.
+  const std::vector<int> past = {256, 65793, 16843010, 33620227};
+  EXPECT_EQ(round_trip(past, scratch), past);
   EXPECT_TRUE(round_trip({}, scratch).empty());
   EXPECT_EQ(round_trip({127}, scratch), std::vector<int>{127});
 }
@@ -36,7 +40,7 @@ TEST(PackedPositions, GapsOfEveryByteLengthComeBackExactly) {
 TEST(PackedPositions, DenseAndSparseRandomSetsTakeTheirSizeInBytesAndComeBack) {
   std::mt19937 random(17);
   std::vector<unsigned char> scratch(3);  // too small: packing must make room
-  for (int spread : {2, 40, 5000, 3000000}) {
+  for (int spread : {2, 40, 400, 5000, 3000000}) {
     std::vector<int> elements;
     int p = 0;
     for (int i = 0; i < 20000 && p < 59000000; ++i) {
@@ -53,6 +57,22 @@ TEST(PackedPositions, DenseAndSparseRandomSetsTakeTheirSizeInBytesAndComeBack) {
   int* packed = packed_positions::pack(list.data(), scratch);
   EXPECT_EQ(packed[1], 1000);
   Sets::del_set(packed);
+}
+
+TEST(PackedPositions, ASetOfMixedGapLengthsWithEveryBorderComesBack) {
+  // A mean gap of a few hundred (one- and two-byte gaps mixed) with a gap
+  // on each side of every byte border among them, and a length that leaves
+  // a partial group of four at the end.
+  std::vector<int> elements;
+  int p = 3;
+  const std::vector<int> borders = {256, 257, 65536, 65537, 16777216, 16777217};
+  for (int i = 0; i < 100003; ++i) {
+    p += i % 16667 == 5 ? borders[static_cast<std::size_t>(i / 16667)] : 150 + i % 7;
+    elements.push_back(p);
+  }
+  ASSERT_LT(p, 60000000);
+  std::vector<unsigned char> scratch;
+  EXPECT_EQ(round_trip(elements, scratch), elements);
 }
 
 TEST(PackedPositions, AnOffsetMovesThePositionsWhoseNextCodesCanAllBeCrossed) {
