@@ -23,30 +23,39 @@ int GSTree::Count_Nr_of_Classes(const int* set) {
   int* seq = seq_counts.data();
 
   SequenceCursor cursor(*seq_index_, input->class_of_seq.data());
+  // The index entry of the element a few steps ahead is asked for early.
+  const SequenceIndex& index = *seq_index_;
+  auto request = [&index](int q) { index.prefetch(q); };
   int positions = 0;
   int sequences = 0;
   if (nr_classes == 1) {
     // Every sequence is of class 1: only the sequence changes need a lookup.
     // A sequence of class 0 cannot occur with one class, but keep the slots exact.
     positions = set_size(set);
-    for_each_element(set, coded_length, [&](int p) {
-      if (cursor.advance(p)) {
-        ++sequences;
-        ++seq[cursor.cls];
-      }
-    });
+    for_each_element_requesting(
+        set, coded_length,
+        [&](int p) {
+          if (cursor.advance(p)) {
+            ++sequences;
+            ++seq[cursor.cls];
+          }
+        },
+        request);
     pos[1] = positions - pos[0];
   } else {
     // Positions of one sequence are contiguous in the joined string, so a
     // sequence is counted when the walk enters it.
-    for_each_element(set, coded_length, [&](int p) {
-      ++positions;
-      if (cursor.advance(p)) {
-        ++sequences;
-        ++seq[cursor.cls];
-      }
-      ++pos[cursor.cls];
-    });
+    for_each_element_requesting(
+        set, coded_length,
+        [&](int p) {
+          ++positions;
+          if (cursor.advance(p)) {
+            ++sequences;
+            ++seq[cursor.cls];
+          }
+          ++pos[cursor.cls];
+        },
+        request);
   }
   pos[nr_classes + 1] = positions;
   seq[nr_classes + 1] = sequences;

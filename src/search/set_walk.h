@@ -23,13 +23,14 @@ inline void for_each_element(const int* set, int domain_size, Visit&& visit) {
   }
 }
 
-// The same, for a walk that reads table[p] of each given table at every
-// element: a list's elements are scattered over the input, so the table
-// entries of the element a few steps ahead are requested from memory while
-// this one is visited. A bit array is walked in order and needs no help.
-template <typename Visit, typename... Table>
-inline void for_each_element_prefetching(const int* set, int domain_size, Visit&& visit,
-                                         const Table*... tables) {
+// The same, for a walk whose visit reads memory that depends on the element:
+// a list's elements are scattered over the input, so `request(q)` is called
+// for the element q a few steps ahead (to ask for what visiting it will
+// read) while this one is visited. A bit array is walked in order and needs
+// no help.
+template <typename Visit, typename Request>
+inline void for_each_element_requesting(const int* set, int domain_size, Visit&& visit,
+                                        Request&& request) {
   const int header = set[0];
   if (header < 0) {
     for_each_element(set, domain_size, visit);
@@ -38,10 +39,18 @@ inline void for_each_element_prefetching(const int* set, int domain_size, Visit&
   constexpr int kAhead = 16;
   int i = 1;
   for (; i + kAhead <= header; ++i) {
-    (__builtin_prefetch(tables + set[i + kAhead]), ...);
+    request(set[i + kAhead]);
     visit(set[i]);
   }
   for (; i <= header; ++i) visit(set[i]);
+}
+
+// A walk that reads table[p] of each given table at every element p.
+template <typename Visit, typename... Table>
+inline void for_each_element_prefetching(const int* set, int domain_size, Visit&& visit,
+                                         const Table*... tables) {
+  for_each_element_requesting(set, domain_size, visit,
+                              [&](int q) { (__builtin_prefetch(tables + q), ...); });
 }
 
 // The sequence of a position, from a table small enough to stay in cache.
@@ -70,6 +79,10 @@ class SequenceIndex {
     return s;
   }
   int end_of(int s) const { return end_[s]; }
+  // Asks for the table entry of position p ahead of its use.
+  void prefetch(int p) const {
+    __builtin_prefetch(first_.data() + (static_cast<unsigned>(p) >> kShift));
+  }
 
  private:
   std::vector<std::uint16_t> first_;
