@@ -129,7 +129,11 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
         seq.advance(p);
         t.add(static_cast<int>(x), seq.seq, seq.cls, p + 1);
       };
-      for_each_element_prefetching(set, coded_length, visit, coded);
+      const SequenceIndex& index = *seq_index_;
+      for_each_element_requesting(set, coded_length, visit, [&](int q) {
+        __builtin_prefetch(coded + q);
+        index.prefetch(q);
+      });
     } else {
       auto visit = [&](int q) {
         const int p = moved == 0 ? q : moved_on(q);
