@@ -7,12 +7,15 @@
 //
 // A packed set is one malloc'd block that Sets::del_set frees: word 0 the
 // number of positions stored, word 1 the number of bytes, word 2 an offset
-// (below), then the bytes: a control byte for every four gaps (two bits a
-// gap, its length in bytes less one, the first gap in the low bits), then
-// the gaps, least significant byte first. Each gap is stored less one and
-// counted from -1 before the first position. Lengths are read from the
-// control bytes rather than from a flag in every byte, so unpacking a set
-// that mixes one- and two-byte gaps takes no unpredictable branch.
+// (below), word 3 the form of the bytes, then the bytes. Each gap is stored
+// less one and counted from -1 before the first position, in one of two
+// forms chosen by the set's mean gap:
+// - varints: 7 bits to a byte, low bits first, the high bit set on every
+//   byte but the last; where nearly every gap has the same length;
+// - controlled: a control byte for every four gaps (two bits a gap, its
+//   length in bytes less one, the first gap in the low bits), then the gaps
+//   in one to four bytes, least significant first; where gap lengths mix,
+//   since their lengths are then read without a branch per gap.
 //
 // A wildcard child's positions are its parent's moved one place on, less
 // those whose next code cannot be crossed (a sequence end or a STOP). Such a
