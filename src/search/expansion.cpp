@@ -87,8 +87,8 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   // the root has no wildcard child, so its list (as long as the whole
   // string) is never made at all.
   const bool wildcard_here = nr_wc_allowed != 0 && last == total_codes;
-  moved_wildcard_ = wildcard_here && packs_sets_ && node != root ? total_codes : 0;
-  const int unlisted = wildcard_here && node == root ? total_codes : moved_wildcard_;
+  const int moved_wildcard = wildcard_here && packs_sets_ && node != root ? total_codes : 0;
+  const int unlisted = wildcard_here && node == root ? total_codes : moved_wildcard;
   const bool tally = groups_here && first <= last &&
                      child_tally_.prepare(*charset, nr_classes, first, last, unlisted);
 
@@ -111,9 +111,7 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
     const bool* crossable = crossable_;
     // The position the set stands for, or -1 when a moved one is dropped.
     auto moved_on = [&](int q) __attribute__((always_inline)) {
-      for (int k = 0; k < moved; ++k)
-        if (!crossable[coded[q + k]]) return -1;
-      return q + moved;
+      return packed_positions::moved_position(q, moved, coded, crossable);
     };
     if (tally) {
       SequenceCursor seq(*seq_index_, input->class_of_seq.data());
@@ -196,7 +194,7 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
         fill_regular_child(node, child, x);
       if (x <= alphabet_size)
         count_and_register(child, positions[x], tally, x);
-      else if (!gap && x == moved_wildcard_)
+      else if (!gap && x == moved_wildcard)
         take_over_set(node, child, tally, x);
       else
         count_group_child(child, tally, x);

@@ -173,7 +173,6 @@ class GSTree {
   void count_group_child(STree_Node* child, ChildTally& tally, int x);
   // The wildcard child of `node` made from the node's own packed set.
   void take_over_set(STree_Node* node, STree_Node* child, ChildTally& tally, int x);
-  int moved_wildcard_ = 0;  // the wildcard code when the expansion moves the set, else 0
   bool crossable_[256] = {};  // codes a wildcard may stand for
   void print_position_set(const int* set, std::FILE* out);
   void write_pattern_line(std::FILE* out, STree_Node* node, const int* S, const int* P, float ratio,

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "run/error.h"
+#include "search/set_walk.h"
 
 namespace packed_positions {
 
@@ -157,19 +158,16 @@ int* unpack(const int* packed, int* out) {
 }
 
 void apply_offset(int* list, int offset, const unsigned char* coded, const bool* crossable) {
-  // The codes lie scattered over the string: those of the element a few steps
-  // ahead are requested while this one is looked at. In place: the kept
-  // positions never outrun the ones read.
-  constexpr int kAhead = 16;
-  const int n = list[0];
+  // In place: the kept positions never outrun the ones read (the walk reads
+  // a few elements ahead, which are not written yet either).
   int kept = 0;
-  for (int i = 1; i <= n; ++i) {
-    if (i + kAhead <= n) __builtin_prefetch(coded + list[i + kAhead]);
-    const int p = list[i];
-    int k = 0;
-    while (k < offset && crossable[coded[p + k]]) ++k;
-    if (k == offset) list[++kept] = p + offset;
-  }
+  for_each_element_prefetching(
+      list, 0,
+      [&](int q) {
+        const int p = moved_position(q, offset, coded, crossable);
+        if (p >= 0) list[++kept] = p;
+      },
+      coded);
   list[0] = kept;
 }
 

@@ -39,8 +39,14 @@ inline void move_on(int* packed) { ++packed[2]; }
 // Unpacks the stored positions into `out`, a list with room for
 // size(packed) elements; returns out. The offset is not applied.
 int* unpack(const int* packed, int* out);
-// Applies an offset to an unpacked list in place: keeps the positions whose
-// next `offset` codes are all `crossable` (indexed by code), moved on.
+// The position stored position q stands for under an offset: q + offset
+// when its next `offset` codes are all `crossable` (indexed by code), else -1.
+inline int moved_position(int q, int offset, const unsigned char* coded, const bool* crossable) {
+  for (int k = 0; k < offset; ++k)
+    if (!crossable[coded[q + k]]) return -1;
+  return q + offset;
+}
+// Applies an offset to an unpacked list in place.
 void apply_offset(int* list, int offset, const unsigned char* coded, const bool* crossable);
 
 }  // namespace packed_positions
