@@ -2,10 +2,12 @@
 // set, storing it in its preferred representation, and registering it.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
 #include "search/packed_positions.h"
+#include "search/set_walk.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
 
@@ -137,6 +139,71 @@ void BM_UnpackList(benchmark::State& state) {
   Sets::del_set(packed);
 }
 
+// The least a distribution can cost: the code after each position of a set
+// read (asked for ahead, as the search does) and the position appended to
+// that code's list, nothing counted. The sets are many and the code string
+// as large as a 10-megabase input, so that, as in a search, the codes a walk
+// reads are not in the caches from the walk before.
+struct ScatteredWalk {
+  std::vector<unsigned char> coded;
+  std::vector<std::vector<int>> sets;
+  std::vector<std::vector<int>> lists;
+
+  explicit ScatteredWalk(int n) : coded(kDomain + 64), lists(21, std::vector<int>(n + 2)) {
+    std::mt19937 rng(8);
+    for (int p = 0; p < kDomain; ++p) coded[p] = static_cast<unsigned char>(1 + rng() % 20);
+    // Sets of n positions each (drawn, sorted, repeats dropped), about 16 M
+    // positions in all.
+    const int count = std::max(1, (1 << 24) / std::max(n, 1));
+    for (int i = 0; i < count; ++i) {
+      std::vector<int> set(n + 1);
+      for (int k = 1; k <= n; ++k) set[k] = static_cast<int>(rng() % kDomain);
+      std::sort(set.begin() + 1, set.end());
+      set.erase(std::unique(set.begin() + 1, set.end()), set.end());
+      set[0] = static_cast<int>(set.size()) - 1;
+      sets.push_back(std::move(set));
+    }
+  }
+};
+
+void BM_ScatteredCodeRead(benchmark::State& state) {
+  ScatteredWalk w(static_cast<int>(state.range(0)));
+  const unsigned char* coded = w.coded.data();
+  std::size_t next = 0;
+  long long items = 0;
+  for (auto _ : state) {
+    const std::vector<int>& set = w.sets[next++ % w.sets.size()];
+    long long sum = 0;
+    for_each_element_prefetching(set.data(), kDomain, [&](int p) { sum += coded[p]; }, coded);
+    benchmark::DoNotOptimize(sum);
+    items += set[0];
+  }
+  state.SetItemsProcessed(items);
+}
+
+void BM_DistributeList(benchmark::State& state) {
+  ScatteredWalk w(static_cast<int>(state.range(0)));
+  const unsigned char* coded = w.coded.data();
+  std::size_t next = 0;
+  long long items = 0;
+  for (auto _ : state) {
+    const std::vector<int>& set = w.sets[next++ % w.sets.size()];
+    int* lists[21];
+    int ends[21] = {};
+    for (int x = 0; x < 21; ++x) lists[x] = w.lists[x].data();
+    for_each_element_prefetching(
+        set.data(), kDomain,
+        [&](int p) {
+          const unsigned x = coded[p];
+          lists[x][++ends[x]] = p + 1;
+        },
+        coded);
+    benchmark::DoNotOptimize(ends);
+    items += set[0];
+  }
+  state.SetItemsProcessed(items);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   for (int n : {1000, 10000, 100000, 1000000, 10000000}) b->Arg(n);
   b->Unit(benchmark::kMicrosecond);
@@ -150,6 +217,8 @@ BENCHMARK(BM_InsertSetExisting)->Apply(sizes);
 BENCHMARK(BM_InsertSetNew)->Apply(sizes);
 BENCHMARK(BM_PackList)->Apply(sizes);
 BENCHMARK(BM_UnpackList)->Apply(sizes);
+BENCHMARK(BM_ScatteredCodeRead)->Arg(4000)->Arg(40000)->Arg(400000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DistributeList)->Arg(4000)->Arg(40000)->Arg(400000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

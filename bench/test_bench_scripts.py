@@ -14,6 +14,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gen_corpus  # noqa: E402
 import run_bench  # noqa: E402
+import search_work  # noqa: E402
 
 
 def read_lines(path):
@@ -161,6 +162,45 @@ class RecordTest(unittest.TestCase):
         corpus = run_bench.Corpus("c", ["/x/a.txt", "/y/b.txt"], "f", 10, True)
         shown = run_bench.shown_command(["-cf", "/z/groups.charclass", "-maxgrp", "2"], corpus)
         self.assertEqual(shown, "morva -f a.txt -f b.txt -cf groups.charclass -maxgrp 2")
+
+
+class SearchWorkTest(unittest.TestCase):
+    REPORT = [
+        b"# Set_of_Sets: Domain size is: 100 and nr. of set-collections is 3\n",
+        b"<empty> 3/99 \n",
+        b"A 3/20 \n",
+        b"[ILV].{0,4}W 2/7 1.5 0.25\n",
+        b"A..B 2/4\n",
+        b"# NR of sequences == 2\n",
+        b"not a pattern 2/3\n",
+        b"\n",
+        b"# Tree is ready. Maximum depth (levels): 4 and treenodes: 4\n",
+    ]
+
+    def test_positions_summed_over_pattern_lines_only(self):
+        self.assertEqual(search_work.report_work(self.REPORT), (4, 130, 4))
+        self.assertEqual(search_work.report_work([]), (0, 0, None))
+
+    def test_table_ratios_and_allowed_cost(self):
+        rows = [
+            {"name": "plain", "target": None, "cpu": 1.0, "patterns": 10, "positions": 10_000_000,
+             "depth": 5},
+            {"name": "wildcard", "target": 8.0, "cpu": 10.0, "patterns": 90, "positions": 100_000_000,
+             "depth": 12},
+        ]
+        lines = search_work.table(0.2, rows)
+        self.assertEqual(len(lines), 4)
+        # 0.8 s of search over 10 M positions; at the target, 8 s less the set-up over 100 M.
+        self.assertEqual(lines[2], "| plain | 10 | 10.0 | 1.00 | 1.00 | 1.00 | 80.0 | - |")
+        self.assertEqual(lines[3], "| wildcard | 90 | 100.0 (some at -maxlevel) | 10.00 | 10.00 | "
+                                   "10.00 | 98.0 | 78.0 |")
+
+    def test_five_percent_of_the_sequences_rounded_up(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "c.txt")
+            with open(path, "w") as f:
+                f.write("AC\n\nDE\n" + "FG\n" * 39)
+            self.assertEqual(search_work.five_percent(path), 3)
 
 
 if __name__ == "__main__":

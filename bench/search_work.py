@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""How much work each of the four benchmark searches does, and what it costs.
+
+The search expands every pattern it reports (below -maxlevel) by walking the
+pattern's positions once, so the positions of the reported patterns, summed,
+are the work of a search whatever the code does per position: no child is
+found without visiting the positions it comes from. This script runs the
+plain, grouped, two-gap and wildcard searches of the benchmark log on one
+corpus, sums the positions from each report ("PATTERN S/P" lines), takes the
+median CPU time (user + system) of a few runs and prints, per search:
+
+- the positions walked and their ratio to the plain search's;
+- the CPU time and its ratio to the plain search's;
+- the CPU time per position walked, set-up excluded (a -maxlevel 0 run reads
+  the input and builds the root without expanding anything);
+- for a search with a target ratio to the plain search, the time per position
+  that meeting the target would allow.
+
+Run on an idle machine; quote the ratios, not single times:
+
+    python3 bench/search_work.py --binary build/morva --corpus protein_10M
+"""
+
+import argparse
+import os
+import re
+import statistics
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+GROUPS_FILE = os.path.join(HERE, "amino_groups.charclass")
+
+PATTERN_LINE = re.compile(rb"^(\S+) (\d+)/(\d+)(?:\s|$)")
+TREE_LINE = re.compile(rb"# Tree is ready\. Maximum depth \(levels\): (\d+) and treenodes: (\d+)")
+
+MAXLEVEL = 12
+# name, extra arguments, target ratio of CPU time to the plain search's
+SEARCHES = [
+    ("plain", [], None),
+    ("grouped", ["-cf", GROUPS_FILE, "-maxgrp", "2"], 2.0),
+    ("two gaps", ["-max_gap_nr", "2", "-min_gap", "0", "-max_gap", "4", "-no_gap_len", "2",
+                  "-init_gap_len", "1"], 4.0),
+    ("wildcard", ["-wc", "2", "-maxwc", "3"], 8.0),
+]
+
+
+def report_work(lines):
+    """Patterns, positions summed over them and the depth, from report lines (bytes)."""
+    patterns = positions = 0
+    depth = None
+    for line in lines:
+        match = PATTERN_LINE.match(line)
+        if match:
+            patterns += 1
+            positions += int(match.group(3))
+            continue
+        match = TREE_LINE.search(line)
+        if match:
+            depth = int(match.group(1))
+    return patterns, positions, depth
+
+
+def five_percent(path):
+    with open(path, "rb") as f:
+        sequences = sum(1 for line in f if line.strip())
+    return max(2, -(-sequences * 5 // 100))
+
+
+def cpu_run(argv, report_path):
+    """CPU seconds (user + system) of one run whose report goes to report_path."""
+    with open(report_path, "wb") as out:
+        proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(proc.pid, 0)
+    if status != 0:
+        sys.exit(f"search_work: {' '.join(argv)} exited with status {status}")
+    return usage.ru_utime + usage.ru_stime
+
+
+def measure(binary, corpus_file, repeat):
+    ms = five_percent(corpus_file)
+    base = [binary, "-f", corpus_file, "-minstrings", str(ms)]
+    rows = []
+    with tempfile.TemporaryDirectory() as work:
+        report = os.path.join(work, "report.txt")
+        setup = statistics.median(cpu_run(base + ["-maxlevel", "0"], report) for _ in range(repeat))
+        for name, extra, target in SEARCHES:
+            times = [cpu_run(base + ["-maxlevel", str(MAXLEVEL)] + extra, report) for _ in range(repeat)]
+            with open(report, "rb") as f:
+                patterns, positions, depth = report_work(f)
+            rows.append({"name": name, "target": target, "cpu": statistics.median(times),
+                         "patterns": patterns, "positions": positions, "depth": depth})
+    return ms, setup, rows
+
+
+def table(setup, rows):
+    """The printed table (a list of lines); rows[0] is the plain search."""
+    plain = rows[0]
+    lines = ["| search | patterns | positions walked (M) | / plain | CPU s | / plain | ns a position "
+             "| ns a position at the target |",
+             "|---|---|---|---|---|---|---|---|"]
+    for r in rows:
+        work = r["cpu"] - setup
+        ns = 1e9 * work / r["positions"] if r["positions"] else float("nan")
+        allowed = "-"
+        if r["target"] is not None and r["positions"]:
+            allowed = f"{1e9 * (r['target'] * plain['cpu'] - setup) / r['positions']:.1f}"
+        depth_note = "" if r["depth"] is None or r["depth"] < MAXLEVEL else " (some at -maxlevel)"
+        lines.append(f"| {r['name']} | {r['patterns']} | {r['positions'] / 1e6:.1f}{depth_note} | "
+                     f"{r['positions'] / plain['positions']:.2f} | {r['cpu']:.2f} | "
+                     f"{r['cpu'] / plain['cpu']:.2f} | {ns:.1f} | {allowed} |")
+    return lines
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--binary", required=True)
+    parser.add_argument("--data", default="/work/shared/data")
+    parser.add_argument("--corpus", default="protein_10M")
+    parser.add_argument("--repeat", type=int, default=3)
+    args = parser.parse_args(argv)
+    corpus_file = os.path.join(args.data, args.corpus + ".txt")
+    ms, setup, rows = measure(os.path.abspath(args.binary), corpus_file, args.repeat)
+    print(f"{args.corpus}, -minstrings {ms} -maxlevel {MAXLEVEL}, median of {args.repeat} runs; "
+          f"set-up (-maxlevel 0) {setup:.2f} CPU s")
+    print("\n".join(table(setup, rows)))
+
+
+if __name__ == "__main__":
+    main()
