@@ -166,42 +166,43 @@ struct ScatteredWalk {
   }
 };
 
-void BM_ScatteredCodeRead(benchmark::State& state) {
+// Walks one set after the other with `walk(set, codes, lists)`.
+template <typename Walk>
+void walk_scattered(benchmark::State& state, Walk&& walk) {
   ScatteredWalk w(static_cast<int>(state.range(0)));
-  const unsigned char* coded = w.coded.data();
   std::size_t next = 0;
   long long items = 0;
   for (auto _ : state) {
     const std::vector<int>& set = w.sets[next++ % w.sets.size()];
-    long long sum = 0;
-    for_each_element_prefetching(set.data(), kDomain, [&](int p) { sum += coded[p]; }, coded);
-    benchmark::DoNotOptimize(sum);
+    walk(set.data(), w.coded.data(), w.lists);
     items += set[0];
   }
   state.SetItemsProcessed(items);
 }
 
+void BM_ScatteredCodeRead(benchmark::State& state) {
+  walk_scattered(state, [](const int* set, const unsigned char* coded, auto&) {
+    long long sum = 0;
+    for_each_element_prefetching(set, kDomain, [&](int p) { sum += coded[p]; }, coded);
+    benchmark::DoNotOptimize(sum);
+  });
+}
+
 void BM_DistributeList(benchmark::State& state) {
-  ScatteredWalk w(static_cast<int>(state.range(0)));
-  const unsigned char* coded = w.coded.data();
-  std::size_t next = 0;
-  long long items = 0;
-  for (auto _ : state) {
-    const std::vector<int>& set = w.sets[next++ % w.sets.size()];
+  walk_scattered(state, [](const int* set, const unsigned char* coded,
+                           std::vector<std::vector<int>>& code_lists) {
     int* lists[21];
     int ends[21] = {};
-    for (int x = 0; x < 21; ++x) lists[x] = w.lists[x].data();
+    for (int x = 0; x < 21; ++x) lists[x] = code_lists[x].data();
     for_each_element_prefetching(
-        set.data(), kDomain,
+        set, kDomain,
         [&](int p) {
           const unsigned x = coded[p];
           lists[x][++ends[x]] = p + 1;
         },
         coded);
     benchmark::DoNotOptimize(ends);
-    items += set[0];
-  }
-  state.SetItemsProcessed(items);
+  });
 }
 
 void sizes(benchmark::internal::Benchmark* b) {
