@@ -30,10 +30,10 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-GROUPS_FILE = os.path.join(HERE, "amino_groups.charclass")
+sys.path.insert(0, HERE)
+from run_bench import GROUPS_FILE, TREE_LINE, Corpus, cut  # noqa: E402
 
 PATTERN_LINE = re.compile(rb"^(\S+) (\d+)/(\d+)(?:\s|$)")
-TREE_LINE = re.compile(rb"# Tree is ready\. Maximum depth \(levels\): (\d+) and treenodes: (\d+)")
 
 MAXLEVEL = 12
 # name, extra arguments, target ratio of CPU time to the plain search's
@@ -62,12 +62,6 @@ def report_work(lines):
     return patterns, positions, depth
 
 
-def five_percent(path):
-    with open(path, "rb") as f:
-        sequences = sum(1 for line in f if line.strip())
-    return max(2, -(-sequences * 5 // 100))
-
-
 def cpu_run(argv, report_path):
     """CPU seconds (user + system) of one run whose report goes to report_path."""
     with open(report_path, "wb") as out:
@@ -79,7 +73,7 @@ def cpu_run(argv, report_path):
 
 
 def measure(binary, corpus_file, repeat):
-    ms = five_percent(corpus_file)
+    ms = cut(Corpus("", [corpus_file], "", 0, True).sequences())
     base = [binary, "-f", corpus_file, "-minstrings", str(ms)]
     rows = []
     with tempfile.TemporaryDirectory() as work:

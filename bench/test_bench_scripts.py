@@ -195,13 +195,5 @@ class SearchWorkTest(unittest.TestCase):
         self.assertEqual(lines[3], "| wildcard | 90 | 100.0 (some at -maxlevel) | 10.00 | 10.00 | "
                                    "10.00 | 98.0 | 78.0 |")
 
-    def test_five_percent_of_the_sequences_rounded_up(self):
-        with tempfile.TemporaryDirectory() as d:
-            path = os.path.join(d, "c.txt")
-            with open(path, "w") as f:
-                f.write("AC\n\nDE\n" + "FG\n" * 39)
-            self.assertEqual(search_work.five_percent(path), 3)
-
-
 if __name__ == "__main__":
     unittest.main(verbosity=2)
