@@ -104,7 +104,7 @@ void run(int argc, char** argv) {
   }
   tree->STreePQ();
   if (results) results->print_held_lines();
-  if (verbose_level > 1) tree->set_registry->test();
+  if (verbose_level > 1) tree->registry().test();
   tree->test();
   if (results) results->finish();
 }

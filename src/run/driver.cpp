@@ -152,7 +152,7 @@ int run(int argc, char** argv) {
   if (results) results->print_held_lines();
   if (verbose_level > 1) {
     std::fputs("\n # How many sets and sizes:\n", stdout);
-    tree->set_registry->test();
+    tree->registry().test();
   }
   std::fputs("\n\n# Patterns are ready\n", stdout);
   tree->test();

@@ -76,6 +76,28 @@ class GSTree {
   GSTree& operator=(const GSTree&) = delete;
   ~GSTree();
 
+  // The registry of the search's position sets; exists once the search (or
+  // start_registry) has begun.
+  const Set_of_Sets& registry() const;
+  // Starts the registry the search keeps its sets in, as the search's first
+  // step does, for callers that register sets before counting them. A
+  // registry started before is released with every set in it.
+  Set_of_Sets& start_registry();
+  // The counts of the set counted last: slot 0..nr_classes per class, slot
+  // nr_classes + 1 for all classes together.
+  const int* current_pos_counts() const { return cur_pos_counts; }
+  const int* current_seq_counts() const { return cur_seq_counts; }
+
+  STree_Node* newchildren(int n);
+  void test();
+  int STreePQ();
+  int Count_Nr_of_Classes(const int* set);
+  int Count_Nr_of_Classes(STree_Node* node, const int* set);
+  const char* treestring(STree_Node* node);
+  int Print_Pattern(STree_Node* node);
+
+ private:
+  // The state of the search, read and changed by the trie's own operations only.
   int freq_slot;
   int total_slot;
   input_string* input;
@@ -94,18 +116,17 @@ class GSTree {
   std::vector<int> pos_counts;
   int* cur_seq_counts;
   std::vector<int> seq_counts;
+
+ public:
   // Where accepted patterns go besides the report line (the ranked table,
   // the sites); null when the run asks for none of them.
   Results* results = nullptr;
   // Readable progress on standard error (-progress); null without it.
   ProgressMeter* progress = nullptr;
 
-  STree_Node* newchildren(int n);
+ private:
   void cleantmp();
   void clean_gap_tmp();
-  void test();
-
-  int STreePQ();
   STree_Node* insertchildren(STree_Node* node);
   // Points the current counts at the own arrays and clears them.
   void start_own_count();
@@ -113,12 +134,7 @@ class GSTree {
   int handle_equal_nodes(STree_Node* n);
   int Propagate_cost(STree_Node* n, float d);
   int Propagate_Best_pat(STree_Node* n);
-  int Count_Nr_of_Classes(const int* set);
-  int Count_Nr_of_Classes(STree_Node* node, const int* set);
-  const char* treestring(STree_Node* node);
-  int Print_Pattern(STree_Node* node);
 
- private:
   // Children blocks are carved from large chunks: nodes are never released
   // or moved, so node pointers stay valid for the whole run.
   std::vector<std::unique_ptr<STree_Node[]>> node_chunks_;

@@ -48,11 +48,21 @@ float priority_of(const STree_Node* node, int& order_counter) {
 
 }  // namespace
 
-int GSTree::STreePQ() {
-  packs_sets_ = abandonequal == 0 && (maxgrp != 0 || nr_wc_allowed != 0);
+Set_of_Sets& GSTree::start_registry() {
   registry_ = std::make_unique<Set_of_Sets>(coded_length, input->nr_sequences);
   set_registry = registry_.get();
   sets = set_registry->sets.get();
+  return *registry_;
+}
+
+const Set_of_Sets& GSTree::registry() const {
+  if (registry_ == nullptr) error("INTERNAL ERROR: the set registry is asked for before the search");
+  return *registry_;
+}
+
+int GSTree::STreePQ() {
+  packs_sets_ = abandonequal == 0 && (maxgrp != 0 || nr_wc_allowed != 0);
+  start_registry();
 
   root_block = newchildren(1);
   root_block->parent() = nullptr;

@@ -80,8 +80,8 @@ TEST(ClassCounts, EmptySetCountsNothing) {
   std::vector<int> empty = Trie::list({});
   EXPECT_EQ(t.tree->Count_Nr_of_Classes(empty.data()), 0);
   for (int j = 0; j <= 3; ++j) {
-    EXPECT_EQ(t.tree->cur_pos_counts[j], 0);
-    EXPECT_EQ(t.tree->cur_seq_counts[j], 0);
+    EXPECT_EQ(t.tree->current_pos_counts()[j], 0);
+    EXPECT_EQ(t.tree->current_seq_counts()[j], 0);
   }
 }
 
@@ -90,8 +90,8 @@ TEST(ClassCounts, SeparatorsBelongToTheSequenceTheyEnd) {
   Trie t("ACGT x\nGG y\nT x\n");
   std::vector<int> set = Trie::list({1, 3, 5, 6, 9, 10});
   EXPECT_EQ(t.tree->Count_Nr_of_Classes(set.data()), 3);
-  const int* pos = t.tree->cur_pos_counts;
-  const int* seq = t.tree->cur_seq_counts;
+  const int* pos = t.tree->current_pos_counts();
+  const int* seq = t.tree->current_seq_counts();
   EXPECT_EQ(pos[1], 5);  // x: 1, 3, 5 (separator of sequence 1), 9, 10
   EXPECT_EQ(seq[1], 2);
   EXPECT_EQ(pos[2], 1);
@@ -104,16 +104,16 @@ TEST(ClassCounts, SeparatorsBelongToTheSequenceTheyEnd) {
 TEST(ClassCounts, OneClassFillsItsSlotLikeTheTotal) {
   Trie t("ACGT\nGG\nAAA\n");
   // Also as a bit array: the single-class shortcut reads the size from the header.
-  Sets sets(t.tree->coded_length);
+  Sets sets(t.input->length);
   std::vector<int> list = Trie::list({2, 3, 7, 9, 10, 11});
   int* bits = sets.Make_BA_from_L(list.data());
   for (const int* set : {static_cast<const int*>(list.data()), static_cast<const int*>(bits)}) {
     EXPECT_EQ(t.tree->Count_Nr_of_Classes(set), 3);
-    EXPECT_EQ(t.tree->cur_pos_counts[1], 6);
-    EXPECT_EQ(t.tree->cur_pos_counts[2], 6);
-    EXPECT_EQ(t.tree->cur_seq_counts[1], 3);
-    EXPECT_EQ(t.tree->cur_pos_counts[0], 0);
-    EXPECT_EQ(t.tree->cur_seq_counts[0], 0);
+    EXPECT_EQ(t.tree->current_pos_counts()[1], 6);
+    EXPECT_EQ(t.tree->current_pos_counts()[2], 6);
+    EXPECT_EQ(t.tree->current_seq_counts()[1], 3);
+    EXPECT_EQ(t.tree->current_pos_counts()[0], 0);
+    EXPECT_EQ(t.tree->current_seq_counts()[0], 0);
   }
   Sets::del_set(bits);
 }
@@ -122,19 +122,21 @@ TEST(ClassCounts, ClassNumbersAbove127AreSlotsNotSigns) {
   std::string lines;
   for (int i = 1; i <= 200; ++i) lines += "AC c" + std::to_string(i) + "\n";
   Trie t(lines);
-  ASSERT_EQ(t.tree->nr_classes, 200);
+  ASSERT_EQ(t.input->classes->nr_classes, 200);
   // Sequence 200 occupies positions 598..600 (its separator).
   std::vector<int> set = Trie::list({598, 599});
   t.tree->Count_Nr_of_Classes(set.data());
-  EXPECT_EQ(t.tree->cur_pos_counts[200], 2);
-  EXPECT_EQ(t.tree->cur_seq_counts[200], 1);
-  EXPECT_EQ(t.tree->cur_seq_counts[201], 1);
+  EXPECT_EQ(t.tree->current_pos_counts()[200], 2);
+  EXPECT_EQ(t.tree->current_seq_counts()[200], 1);
+  EXPECT_EQ(t.tree->current_seq_counts()[201], 1);
 }
 
 TEST(ClassCounts, RegisteredSetsCacheTheirCountsOnce) {
   Trie t("ACGT x\nGG y\n");
-  Set_of_Sets registry(t.tree->coded_length, 2);
-  t.tree->set_registry = &registry;
+  testing::internal::CaptureStdout();
+  Set_of_Sets& registry = t.tree->start_registry();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(&t.tree->registry(), &registry);
   std::vector<int> list = Trie::list({1, 2, 6});
   STree_Node* block = t.tree->newchildren(1);
   STree_Node* node = block + 1;
@@ -143,17 +145,23 @@ TEST(ClassCounts, RegisteredSetsCacheTheirCountsOnce) {
   testing::internal::GetCapturedStderr();
   t.tree->Count_Nr_of_Classes(node, nullptr);
   ASSERT_NE(node->set_id->counts, nullptr);
-  // The block holds exactly what the own arrays hold, sequence counts first.
+  // The block is a copy of what was just counted, sequence counts first.
+  const int* seq = t.tree->current_seq_counts();
+  const int* pos = t.tree->current_pos_counts();
+  ASSERT_NE(seq, node->set_id->counts);
   for (int j = 0; j < 4; ++j) {
-    EXPECT_EQ(node->set_id->counts[j], t.tree->seq_counts[j]);
-    EXPECT_EQ(node->set_id->counts[4 + j], t.tree->pos_counts[j]);
+    EXPECT_EQ(node->set_id->counts[j], seq[j]);
+    EXPECT_EQ(node->set_id->counts[4 + j], pos[j]);
   }
+  EXPECT_EQ(seq[1], 1);
+  EXPECT_EQ(seq[2], 1);
+  EXPECT_EQ(pos[1], 2);
+  EXPECT_EQ(pos[2], 1);
   // A second count is answered from the block, whatever set is passed in.
   std::vector<int> other = Trie::list({6});
   t.tree->Count_Nr_of_Classes(node, other.data());
-  EXPECT_EQ(t.tree->cur_seq_counts, node->set_id->counts);
-  EXPECT_EQ(t.tree->cur_pos_counts[3], 3);
-  t.tree->set_registry = nullptr;
+  EXPECT_EQ(t.tree->current_seq_counts(), node->set_id->counts);
+  EXPECT_EQ(t.tree->current_pos_counts()[3], 3);
 }
 
 }  // namespace
