@@ -9,8 +9,8 @@
 //
 // The first line is the command line, split at blanks. Each "%%% NAME" line
 // starts a file; a word of the command line equal to NAME is replaced by the
-// path the file was written to. Other names after -f, -cf, -table, -json and
-// -sites are replaced by paths in a scratch directory, so that a run reads
+// path the file was written to. Other names after -f, -cf and the result-file
+// options are replaced by paths in a scratch directory, so that a run reads
 // and writes only there. Limits that make one execution slow are clamped:
 // the pattern length, the wildcards, the gaps and the input size.
 #include <climits>
@@ -22,13 +22,14 @@
 
 #include "fuzz_common.h"
 #include "input/input_string.h"
+#include "results/result_sink.h"
 #include "results/results.h"
+#include "run/driver.h"
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/options.h"
+#include "run/progress.h"
 #include "search/gstree.h"
-#include "sets/set_registry.h"
-#include "specfns/specfns_protos.h"
 
 namespace {
 
@@ -65,48 +66,10 @@ std::vector<std::string> split_words(const std::string& line) {
 }
 
 bool takes_file_name(const std::string& option) {
-  return option == "-f" || option == "-cf" || option == "-table" || option == "-json" ||
-         option == "-sites";
-}
-
-// The steps of the driver's run (src/run/driver.cpp), in its order, except
-// that the input and the trie are owned here and given back after each
-// execution: the driver keeps them to the end of the process, which under
-// the fuzzer would leak some hundred kilobytes per execution. The banner,
-// the file echo and the command-line text of the provenance lines are left
-// out; standard output goes to /dev/null anyway.
-void run(int argc, char** argv) {
-  const bool table_to_stdout = output_goes_to_stdout(argc, argv);
-  set_default_settings();
-  RunParams params;
-  parse_options(argc, argv, params);
-  validate_settings(params);
-  if (params.input_files[1] == nullptr) return;
-
-  params.input.classes_are_compared = showratio != 0 || goodratio != 0.0f || binomial_prob != 0.0;
-  auto input = std::make_unique<input_string>(params.input_files, params.charset_file_name,
-                                              params.cfonly, params.input);
-  if (params.cfonly != 0 || verbose_level == 1000) return;
-  if ((input->length <= 99 && verbose_level > 1) || verbose_level > 10) input->test();
-
-  check_search_settings(*input);
-  auto tree = std::make_unique<GSTree>(input.get());
-  std::unique_ptr<Results> results;
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> table_stream(table_to_stdout ? std::fopen("/dev/null", "w")
-                                                                  : nullptr);
-  if (params.results.any()) {
-    results = std::make_unique<Results>(params.results, *input, params.input_files, "morva",
-                                        table_stream.get());
-    tree->results = results.get();
-  }
-  tree->STreePQ();
-  if (results) results->print_held_lines();
-  if (verbose_level > 1) tree->registry().test();
-  tree->test();
-  if (results) results->finish();
+  if (option == "-f" || option == "-cf") return true;
+  for (const SinkKind& kind : sink_kinds())
+    if (kind.option != nullptr && option == kind.option) return true;
+  return false;
 }
 
 }  // namespace
@@ -193,10 +156,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (home < 0 || chdir(dir.c_str()) != 0) return 0;
   const fuzz::FdWatch fds;
   try {
-    run(static_cast<int>(args.size()), argv.data());
+    // The run users get, given back after each execution: the program
+    // keeps its objects to the end of the process, which under the fuzzer
+    // would leak some hundred kilobytes per execution.
+    RunObjects objects;
+    morva_run(static_cast<int>(args.size()), argv.data(), objects);
   } catch (const FatalError&) {
-  } catch (const specfns::MathException&) {
-  } catch (const std::bad_alloc&) {
   }
   // Allocated anew by every search.
   delete[] total_string_count;

@@ -69,6 +69,20 @@ class CHARSET {
   // The text print() writes for a coded pattern of valid codes, as a string.
   std::string spell(const std::string& codes) const;
 
+  // What one code of a pattern stands for: whether a flexible gap comes
+  // before it, the element's own code, and its kind. Every reader of
+  // pattern codes (spelling, sites, logos, the ranking's wildcard test)
+  // decodes them here, so that they agree.
+  enum class Kind { Separator, Character, Group, Wildcard, Invalid };
+  struct Element {
+    bool after_gap = false;
+    unsigned code = 0;  // the character or group, gap flag removed
+    Kind kind = Kind::Invalid;
+  };
+  Element decode(unsigned char code) const;
+  // The element as a pattern spells it: "A", "[ILVM]", "."; "_" for the separator.
+  std::string label(unsigned code) const;
+
   // The character-set listing (only when verbose_level > 0).
   void test() const;
 
@@ -79,7 +93,6 @@ class CHARSET {
   void derive_tables();
   void derive_costs();
   void print_summary() const;
-  void print_char_or_group(unsigned u) const;
 };
 
 // Byte counts of a raw joined input, one entry per byte value.

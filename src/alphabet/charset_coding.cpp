@@ -153,22 +153,36 @@ int CHARSET::mapstring(char* text, int n) {
   return bad;
 }
 
-void CHARSET::print_char_or_group(unsigned u) const {
+CHARSET::Element CHARSET::decode(unsigned char code) const {
+  Element e;
+  unsigned u = code;
+  // Codes above the groups are 128 + x: a flexible gap, then code x.
+  if (u > static_cast<unsigned>(total_codes)) {
+    e.after_gap = true;
+    u = (u + 128) % 256;
+    if (u > static_cast<unsigned>(total_codes)) return e;
+  }
+  e.code = u;
   if (u == 0)
-    std::putchar('_');
+    e.kind = Kind::Separator;
   else if (u <= static_cast<unsigned>(alphabet_size))
-    std::putchar(code_to_char[u]);
+    e.kind = Kind::Character;
+  else if (static_cast<int>(u) == wildcard_code || (nr_wc_allowed != 0 && static_cast<int>(u) == total_codes))
+    e.kind = Kind::Wildcard;  // the group of every character, or the automatic "." group
   else
-    std::fputs(group_names[u - alphabet_size - 1].c_str(), stdout);
+    e.kind = Kind::Group;
+  return e;
+}
+
+std::string CHARSET::label(unsigned u) const {
+  if (u == 0) return "_";
+  if (u <= static_cast<unsigned>(alphabet_size)) return std::string(1, static_cast<char>(code_to_char[u]));
+  return group_names[u - alphabet_size - 1];
 }
 
 void CHARSET::print(char code) const {
-  const unsigned u = static_cast<unsigned char>(code);
-  if (u <= static_cast<unsigned>(total_codes)) {
-    print_char_or_group(u);
-    return;
-  }
-  if (max_gap_nr <= 0) {
+  const Element e = decode(static_cast<unsigned char>(code));
+  if (e.after_gap && max_gap_nr <= 0) {
     std::fprintf(stderr, "ERROR: [unknown] %c\n", code);
     std::printf("Unknown character %c\n", code);
     std::fputs("Character set file did not contain the character\n"
@@ -176,11 +190,9 @@ void CHARSET::print(char code) const {
                stdout);
     error("Don't want to use modified data: update char set file instead\n");
   }
-  std::printf(".{%d,%d}", min_gap, max_gap);
-  const unsigned base = (u + 128) % 256;
-  if (base > static_cast<unsigned>(total_codes))
-    error("Was supposed to be a flexible wildcard... but was not\n");
-  print_char_or_group(base);
+  if (e.after_gap) std::printf(".{%d,%d}", min_gap, max_gap);
+  if (e.kind == Kind::Invalid) error("Was supposed to be a flexible wildcard... but was not\n");
+  std::fputs(label(e.code).c_str(), stdout);
 }
 
 void CHARSET::print(const char* text) const {
@@ -199,17 +211,9 @@ std::string CHARSET::spell(const std::string& codes) const {
   if (codes.empty()) return "<empty>";
   std::string text;
   for (char code : codes) {
-    unsigned u = static_cast<unsigned char>(code);
-    if (u > static_cast<unsigned>(total_codes)) {
-      text += ".{" + std::to_string(min_gap) + "," + std::to_string(max_gap) + "}";
-      u = (u + 128) % 256;
-    }
-    if (u == 0)
-      text += '_';
-    else if (u <= static_cast<unsigned>(alphabet_size))
-      text += static_cast<char>(code_to_char[u]);
-    else
-      text += group_names[u - alphabet_size - 1];
+    const Element e = decode(static_cast<unsigned char>(code));
+    if (e.after_gap) text += ".{" + std::to_string(min_gap) + "," + std::to_string(max_gap) + "}";
+    text += label(e.code);
   }
   return text;
 }

@@ -16,7 +16,7 @@
 #include "search/set_walk.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
-#include "specfns/specfns_protos.h"
+#include "results/statistics.h"
 
 char TMPSTRING[151];
 
@@ -61,7 +61,7 @@ void GSTree::print_position_set(const int* set, std::FILE* out) {
       const int s = seq_of_pos[p];
       std::fprintf(out, ",%d:%d", p - seq_end[s > 0 ? s - 1 : 0], s);
     });
-    std::fputs(">", stdout);
+    std::fputs(">", out);
   } else if (showsets == 5) {
     std::fputs("Seq", out);
     int last = 0;
@@ -71,6 +71,28 @@ void GSTree::print_position_set(const int* set, std::FILE* out) {
       last = s;
     });
   }
+}
+
+std::string GSTree::shown_set(STree_Node* node) {
+  // A packed set comes as a list. A group's set is shown so, the form a
+  // union of its members' sets has always been shown in; a character
+  // node's set in the form the registry keeps sets in.
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  if (out == nullptr) error("Out of memory: couldn't hold a pattern line");
+  const int* set = set_of(node);
+  if (has_packed_set(node) && is_character_node(node, charset->alphabet_size) && !sets->prefers_list(set_size(set))) {
+    int* bits = sets->Make_BA_from_L(set);
+    print_position_set(bits, out);
+    Sets::del_set(bits);
+  } else {
+    print_position_set(set, out);
+  }
+  std::fclose(out);
+  std::string shown(text, size);
+  std::free(text);
+  return shown;
 }
 
 int GSTree::Print_Pattern(STree_Node* node) {
@@ -94,85 +116,32 @@ int GSTree::Print_Pattern(STree_Node* node) {
   // either class has no input sequence, so no division here is by zero.
   float ratio = 0.0f;
   if (showratio != 0) {
-    const int s1 = S[1], s2 = S[2];
-    const int t1 = total_string_count[1], t2 = total_string_count[2];
-    const double r2 = static_cast<double>(s2) / t2;
-    const double r1 = static_cast<double>(s1) / t1;
-    const double R = r2 == 0 ? 1000000.0 : r1 / r2;
+    const double R = class_ratio(S[1], total_string_count[1], S[2], total_string_count[2]);
     if (R < goodratio) return 1;
     ratio = static_cast<float>(R);
   }
   double bp = 0.0;
   if (binomial_prob != 0) {
-    const int s1 = S[1], s2 = S[2];
-    const int t1 = total_string_count[1], t2 = total_string_count[2];
-    const double p = static_cast<double>(s2) / t2;
-    bp = binomial_prob > 0 ? specfns::bdtrc(s1 - 1, t1, p) : specfns::bdtr(s1, t1, p);
+    bp = binomial_tail(S[1], total_string_count[1], S[2], total_string_count[2], binomial_prob > 0 ? 1 : -1);
     if (bp > binomial_prob_compare) return 1;
   }
+  if (results == nullptr) return 1;
 
-  if (results != nullptr) {
-    PatternRecord record;
-    record.codes = treestring(node);
-    record.text = charset->spell(record.codes);
-    record.length = node->level;
-    record.seqs.assign(S, S + K + 2);
-    record.positions.assign(P, P + K + 2);
-    const bool kept = results->accept(std::move(record), [&](std::vector<int>& ends) {
-      const int* set = set_of(node);
-      ends.reserve(static_cast<std::size_t>(set_size(set)));
-      for_each_element(set, coded_length, [&](int p) { ends.push_back(p); });
-    });
-    if (!kept) return 1;
-    if (results->holds_lines()) {
-      // Whether the line stays is known only when the search has ended.
-      char* text = nullptr;
-      std::size_t size = 0;
-      std::FILE* held = open_memstream(&text, &size);
-      if (held == nullptr) error("Out of memory: couldn't hold a pattern line");
-      write_pattern_line(held, node, S, P, ratio, bp);
-      std::fclose(held);
-      std::string line(text, size);
-      std::free(text);
-      results->hold_line(std::move(line));
-      return 1;
-    }
-    write_pattern_line(stdout, node, S, P, ratio, bp);
-  } else {
-    write_pattern_line(stdout, node, S, P, ratio, bp);
-  }
-  if (progress != nullptr) progress->reported();
-  flush_report();
-  return 1;
-}
-
-void GSTree::write_pattern_line(std::FILE* out, STree_Node* node, const int* S, const int* P,
-                                float ratio, double bp) {
-  const int K = nr_classes;
-  if (out == stdout)
-    charset->print(treestring(node));
-  else
-    std::fputs(charset->spell(treestring(node)).c_str(), out);
-  if (costf != 0) std::fprintf(out, " %g", static_cast<double>(node->cost));
-  std::fprintf(out, " %d/%d ", S[K + 1], P[K + 1]);
-  if (K > 1) {
-    for (int j = 0; j <= K; ++j)
-      if (P[j] != 0) std::fprintf(out, "%s:%d/%d ", input->classes->class_name(j), S[j], P[j]);
-  }
-  if (showsets != 0) {
-    // A packed set comes as a list. A group's set is shown so, the form a
-    // union of its members' sets has always been shown in; a character
-    // node's set in the form the registry keeps sets in.
+  // The sinks (the report line first of them) take the pattern from here.
+  PatternRecord& record = results->next_record();
+  record.codes.assign(treestring(node));
+  record.length = node->level;
+  record.seqs.assign(S, S + K + 2);
+  record.positions.assign(P, P + K + 2);
+  record.cost = node->cost;
+  record.line_ratio = ratio;
+  record.line_bp = bp;
+  record.shown_set.clear();
+  if (showsets != 0) record.shown_set = shown_set(node);
+  results->accept([&](std::vector<int>& ends) {
     const int* set = set_of(node);
-    if (has_packed_set(node) && is_character_node(node, charset->alphabet_size) && !sets->prefers_list(set_size(set))) {
-      int* bits = sets->Make_BA_from_L(set);
-      print_position_set(bits, out);
-      Sets::del_set(bits);
-    } else {
-      print_position_set(set, out);
-    }
-  }
-  if (showratio != 0) std::fprintf(out, " R:%g", static_cast<double>(ratio));
-  if (binomial_prob != 0) std::fprintf(out, " BP:%g", bp);
-  std::fputs("\n", out);
+    ends.reserve(static_cast<std::size_t>(set_size(set)));
+    for_each_element(set, coded_length, [&](int p) { ends.push_back(p); });
+  });
+  return 1;
 }

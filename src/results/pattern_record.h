@@ -2,7 +2,9 @@
 #include <string>
 #include <vector>
 
-// One accepted pattern as the result writers see it.
+// One accepted pattern as every result sink sees it: what the search found
+// (codes, counts, the extras of its report line) and, for the ranked sinks,
+// the statistics and rank the ranking gave it.
 struct PatternRecord {
   std::string codes;  // the pattern's codes, first position first
   std::string text;   // the pattern as the report spells it
@@ -10,10 +12,22 @@ struct PatternRecord {
   // Per class slot 0..K+1 as the counts of the search: slot j is class j,
   // slot K+1 the total.
   std::vector<int> seqs, positions;
+
+  // The report line's extras, as the acceptance tests computed them.
+  float cost = 0;          // printed with -costf
+  float line_ratio = 0;    // R: with -showratio
+  double line_bp = 0;      // BP: with -binomial_prob
+  std::string shown_set;   // the position set as -showsets shows it
+
   // Classes 1 and 2 compared (NaN unless the run has two classes or more).
   double ratio = 0, bp = 0, log10_bp = 0, log10_p = 0;
+  // Filled by the ranking for the rows it writes.
+  double log10_e = 0, log10_q = 0;  // E-value and q-value (NaN without p-value)
+  bool maximal = true;              // no longer accepted pattern holds it with equal counts
+  long rank = 0;                    // 1.. in the order of -sort
+
   // Occurrences (each the position after the last matched character), kept
-  // only when the sites are written.
+  // only for the rows whose sites are written.
   std::vector<int> ends;
   long order = 0;  // acceptance order in the search
 };

@@ -1,19 +1,24 @@
 #pragma once
+#include <array>
 
 // The ranked results of a run: which files to write and which rows to keep.
 enum class SortOrder { PValue, Ratio, Support, Pattern };
 
 struct ResultOptions {
-  const char* table = nullptr;  // tab-separated table; "-" for standard output
-  const char* json = nullptr;   // the same rows as JSON
-  const char* sites = nullptr;  // every occurrence of the rows kept
-  const char* html = nullptr;   // the report page: the first rows with logos
+  static constexpr int kMaxSinks = 16;
+  // Per row of the sink table, the file its option names (null: not asked).
+  std::array<const char*, kMaxSinks> files{};
   SortOrder sort = SortOrder::PValue;
   long top = 0;          // rows kept, 0 for all
   bool maximal = false;  // leave out patterns a longer one contains with equal counts
   bool trim_wc = false;  // leave out patterns ending in a wildcard
 
-  bool any() const { return table || json || sites || html || maximal || trim_wc; }
+  bool any_file() const {
+    for (const char* f : files)
+      if (f != nullptr) return true;
+    return false;
+  }
+  bool any() const { return any_file() || maximal || trim_wc; }
 
   // Rows the HTML report shows when -top does not say: a page, not a dump.
   static constexpr long kHtmlRows = 50;

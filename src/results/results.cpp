@@ -1,35 +1,24 @@
 #include "results/results.h"
-#include "run/word_choice.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
-#include <memory>
-#include <cstring>
-#include <limits>
 #include <climits>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <unordered_map>
 
 #include "alphabet/charset.h"
 #include "input/input_classes.h"
 #include "input/input_string.h"
-#include "run/error.h"
+#include "results/statistics.h"
 #include "run/globals.h"
-#include "run/report_stream.h"
-#include "specfns/logtail.h"
+#include "run/word_choice.h"
 #include "specfns/specfns_protos.h"
 
 namespace {
 
-constexpr double kLn10 = 2.302585092994045684;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-struct FileCloser {
-  void operator()(std::FILE* f) const {
-    if (f != nullptr) std::fclose(f);
-  }
-};
+constexpr double kLn10 = 2.302585092994045684;
 
 // NaN sorts after every number: rows without a p-value come last.
 int compare_ascending(double a, double b) {
@@ -64,43 +53,19 @@ bool parse_sort_order(const char* text, SortOrder& order) {
   return choose_word(text, kOrders, order);
 }
 
-std::string format_log10(double l) {
-  char text[64];
-  if (std::isnan(l)) return "";
-  if (l == -std::numeric_limits<double>::infinity()) return "0";
-  if (l > -300 && l < 300) {
-    std::snprintf(text, sizeof text, "%.3g", std::pow(10.0, l));
-    return text;
-  }
-  // Three significant digits of the mantissa, carried into the exponent
-  // when they round up to 10.
-  double e = std::floor(l);
-  double m = std::round(std::pow(10.0, l - e) * 100.0) / 100.0;
-  if (m >= 10.0) m /= 10.0, e += 1;
-  std::snprintf(text, sizeof text, "%.3ge%+03d", m, static_cast<int>(e));
-  return text;
-}
-
-Results::Results(const ResultOptions& options, const input_string& input, char** files,
-                 std::string command, std::FILE* table_stream)
+Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::unique_ptr<ResultSink>> sinks)
     : options_(options),
-      input_(input),
-      charset_(*input.charset),
-      command_(std::move(command)),
-      table_stream_(table_stream),
-      nr_classes_(input.classes->nr_classes),
-      binomial_sign_(binomial_prob < 0 ? -1 : 1) {
-  for (int f = 1; files[f] != nullptr; ++f) files_.emplace_back(files[f]);
+      info_(std::move(info)),
+      nr_classes_(static_cast<int>(info_.classes.size())),
+      judging_(options.any()) {
+  for (auto& sink : sinks) {
+    site_rows_ = std::max(site_rows_, sink->rows_with_sites());
+    (sink->order() == SinkOrder::Search ? found_ : ranked_).push_back(std::move(sink));
+  }
+  for (auto& sink : found_) sink->begin(info_);
   // The heap is bounded by -top, unless -maximal must see every row.
-  if (options_.top > 0 && !options_.maximal)
+  if (options_.top > 0 && !options_.maximal && !ranked_.empty())
     rows_.reserve(static_cast<std::size_t>(std::min(options_.top, 1L << 20)) + 1);
-}
-
-bool Results::ends_in_wildcard(const std::string& codes) const {
-  if (codes.empty()) return false;
-  const int last = static_cast<unsigned char>(codes.back()) % 128;
-  const bool dot_group = nr_wc_allowed != 0 && last == charset_.total_codes;
-  return dot_group || (last != 0 && last == charset_.wildcard_code);
 }
 
 // The ranking: the chosen key, then more class-1 sequences, then the shorter
@@ -124,23 +89,36 @@ bool Results::better(const PatternRecord& a, const PatternRecord& b) const {
 }
 
 bool Results::judge(PatternRecord& r) {
+  r.text = info_.charset->spell(r.codes);
+  if (!judging_) return true;
   ++accepted_;
   // What ranks every pattern is computed here; the binomial tail, needed
   // only for the rows that are written, waits for finish().
   if (nr_classes_ >= 2) {
-    const int s1 = r.seqs[1], s2 = r.seqs[2];
     const int t1 = total_string_count[1], t2 = total_string_count[2];
-    const double f2 = static_cast<double>(s2) / t2;
-    r.ratio = f2 == 0 ? 1000000.0 : (static_cast<double>(s1) / t1) / f2;
-    r.log10_p = specfns::log_fisher_greater(s1, t1, s2, t2) / kLn10;
+    r.ratio = class_ratio(r.seqs[1], t1, r.seqs[2], t2);
+    r.log10_p = log10_fisher_greater(r.seqs[1], t1, r.seqs[2], t2);
   } else {
     r.ratio = r.bp = r.log10_bp = r.log10_p = kNaN;
   }
   all_log10_p_.push_back(r.log10_p);
-  if (options_.trim_wc && ends_in_wildcard(r.codes)) return false;
+  if (options_.trim_wc && !r.codes.empty() &&
+      info_.charset->decode(static_cast<unsigned char>(r.codes.back())).kind == CHARSET::Kind::Wildcard)
+    return false;
   r.order = static_cast<long>(seen_.size());
   seen_.push_back(Seen{counts_hash(r), r.codes});
   return true;
+}
+
+void Results::deliver(const PatternRecord& record) {
+  if (found_.empty()) return;
+  if (options_.maximal) {
+    // Whether the pattern stays is known only when the search has ended.
+    held_.push_back(record);
+    held_.back().ends.clear();
+    return;
+  }
+  for (auto& sink : found_) sink->pattern(record);
 }
 
 bool Results::would_keep(const PatternRecord& record) const {
@@ -148,27 +126,44 @@ bool Results::would_keep(const PatternRecord& record) const {
   return better(record, rows_.front());
 }
 
-void Results::keep(PatternRecord record) {
+// With -top (or -maximal, which keeps every row until the end) the rows that
+// would be kept are the candidates; a sink that writes the sites of only its
+// first rows (the page) without -top keeps a small heap of the best rows so
+// far, so that the sets of the other patterns are never copied.
+bool Results::wants_sites(const PatternRecord& record) {
+  if (site_rows_ == 0) return false;
+  if (options_.top > 0 || options_.maximal) return would_keep(record);
+  if (site_rows_ == ResultSink::kAllRows) return true;
+  const auto bound = static_cast<std::size_t>(site_rows_);
+  auto worse_first = [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); };
+  if (best_.size() < bound) {
+    best_.push_back(record);
+    std::push_heap(best_.begin(), best_.end(), worse_first);
+    return true;
+  }
+  if (!better(record, best_.front())) return false;
+  std::pop_heap(best_.begin(), best_.end(), worse_first);
+  best_.back() = record;
+  std::push_heap(best_.begin(), best_.end(), worse_first);
+  return true;
+}
+
+void Results::keep(const PatternRecord& record) {
   if (options_.top <= 0 || options_.maximal) {
-    rows_.push_back(std::move(record));
+    rows_.push_back(record);
     return;
   }
   // A heap whose first row is the worst kept: a better newcomer replaces it.
   auto worse_first = [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); };
   if (static_cast<long>(rows_.size()) < options_.top) {
-    rows_.push_back(std::move(record));
+    rows_.push_back(record);
     std::push_heap(rows_.begin(), rows_.end(), worse_first);
   } else if (better(record, rows_.front())) {
     std::pop_heap(rows_.begin(), rows_.end(), worse_first);
-    rows_.back() = std::move(record);
+    rows_.back() = record;
     std::push_heap(rows_.begin(), rows_.end(), worse_first);
   }
 }
-
-void Results::hold_line(std::string line) {
-  held_lines_.emplace_back(static_cast<long>(seen_.size()) - 1, std::move(line));
-}
-
 
 // A pattern is not maximal when a longer accepted pattern holds its codes
 // and has the same sequence and position counts in every class: it says
@@ -223,15 +218,14 @@ void Results::mark_contained() {
   }
 }
 
-void Results::print_held_lines() {
+void Results::search_ended() {
+  if (held_.empty()) return;
   if (contained_.size() != seen_.size()) mark_contained();
-  for (const auto& held : held_lines_) {
-    if (contained_[static_cast<std::size_t>(held.first)] == 0) {
-      std::fputs(held.second.c_str(), stdout);
-      flush_report();
-    }
-  }
-  held_lines_.clear();
+  for (const PatternRecord& record : held_)
+    if (contained_[static_cast<std::size_t>(record.order)] == 0)
+      for (auto& sink : found_) sink->pattern(record);
+  held_.clear();
+  held_.shrink_to_fit();
 }
 
 // Benjamini-Hochberg over every accepted pattern: q of the i-th smallest of
@@ -263,9 +257,9 @@ std::vector<double> Results::log10_qvalues() const {
 }
 
 void Results::finish() {
-  // The maximal column and -maximal need the judgement; the sites alone do not.
-  if ((options_.table || options_.json || options_.html || options_.maximal) && contained_.size() != seen_.size())
-    mark_contained();
+  for (auto& sink : found_) sink->end(RunSummary{tested_, accepted_, 0, 0});
+  if (ranked_.empty()) return;
+  if (contained_.size() != seen_.size()) mark_contained();
   if (options_.maximal)
     rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
                                [this](const PatternRecord& r) {
@@ -276,40 +270,37 @@ void Results::finish() {
             [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); });
   if (options_.top > 0 && static_cast<long>(rows_.size()) > options_.top)
     rows_.resize(static_cast<std::size_t>(options_.top));
-  if (nr_classes_ >= 2) {
-    for (PatternRecord& r : rows_) {
-      const int s1 = r.seqs[1], s2 = r.seqs[2];
-      const int t1 = total_string_count[1], t2 = total_string_count[2];
-      const double f2 = static_cast<double>(s2) / t2;
-      const double ln_bp = binomial_sign_ > 0 ? specfns::log_bdtrc(s1 - 1, t1, f2)
-                                              : specfns::log_bdtr(s1, t1, f2);
-      r.log10_bp = ln_bp / kLn10;
-      // The value the report prints as BP, from the same library call; its
-      // logarithm above is what does not underflow.
-      try {
-        r.bp = binomial_sign_ > 0 ? specfns::bdtrc(s1 - 1, t1, f2) : specfns::bdtr(s1, t1, f2);
-      } catch (const specfns::MathException&) {
-        r.bp = std::exp(ln_bp);
-      }
+
+  const int sign = binomial_prob < 0 ? -1 : 1;
+  const double log10_tested = std::log10(static_cast<double>(tested_));
+  const std::vector<double> q = log10_qvalues();
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    PatternRecord& r = rows_[i];
+    r.rank = static_cast<long>(i) + 1;
+    r.log10_q = q[i];
+    r.log10_e = std::isnan(r.log10_p) ? kNaN : r.log10_p + log10_tested;
+    r.maximal = contained_[static_cast<std::size_t>(r.order)] == 0;
+    if (nr_classes_ < 2) continue;
+    const int s1 = r.seqs[1], s2 = r.seqs[2];
+    const int t1 = total_string_count[1], t2 = total_string_count[2];
+    const double ln_bp = log_binomial_tail(s1, t1, s2, t2, sign);
+    r.log10_bp = ln_bp / kLn10;
+    // The value the report prints as BP, from the same library call; its
+    // logarithm above is what does not underflow.
+    try {
+      r.bp = binomial_tail(s1, t1, s2, t2, sign);
+    } catch (const specfns::MathException&) {
+      r.bp = std::exp(ln_bp);
     }
   }
-  const std::vector<double> q = log10_qvalues();
 
-  if (options_.table) write_file(options_.table, &Results::write_table, q);
-  if (options_.json) write_file(options_.json, &Results::write_json, q);
-  if (options_.sites) write_file(options_.sites, &Results::write_sites, q);
-  if (options_.html) write_file(options_.html, &Results::write_html, q);
-}
-
-void Results::write_file(const char* name, Writer writer, const std::vector<double>& q) const {
-  std::unique_ptr<std::FILE, FileCloser> owned;
-  std::FILE* out = table_stream_;
-  if (std::strcmp(name, "-") != 0 || out == nullptr) {
-    owned.reset(std::fopen(name, "w"));
-    out = owned.get();
-    if (out == nullptr) fatal("cannot write %s: %s", name, std::strerror(errno));
+  RunSummary summary{tested_, accepted_, static_cast<long>(rows_.size()),
+                     std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count()};
+  info_.figures = summary;
+  // One file after the other, each whole before the next begins.
+  for (auto& sink : ranked_) {
+    sink->begin(info_);
+    for (const PatternRecord& r : rows_) sink->pattern(r);
+    sink->end(summary);
   }
-  (this->*writer)(out, q);
-  if (std::fflush(out) != 0 || std::ferror(out) != 0 || (owned && std::fclose(owned.release()) != 0))
-    fatal("cannot write %s: %s", name, std::strerror(errno));
 }

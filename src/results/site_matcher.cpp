@@ -3,20 +3,39 @@
 #include "alphabet/charset.h"
 #include "input/input_string.h"
 
-SiteMatcher::SiteMatcher(const CHARSET& charset, const unsigned char* coded, int length, int min_gap,
-                         int max_gap)
-    : charset_(charset), coded_(coded), length_(length), min_gap_(min_gap), max_gap_(max_gap) {}
+SiteMatcher::SiteMatcher(const input_string& input, int min_gap, int max_gap)
+    : input_(input),
+      charset_(*input.charset),
+      coded_(input.coded),
+      length_(input.length),
+      min_gap_(min_gap),
+      max_gap_(max_gap) {}
 
 bool SiteMatcher::gapped(const std::string& codes) const {
   for (char c : codes)
-    if (static_cast<unsigned char>(c) > static_cast<unsigned>(charset_.total_codes)) return true;
+    if (charset_.decode(static_cast<unsigned char>(c)).after_gap) return true;
   return false;
 }
 
-int SiteMatcher::start(const std::string& codes, int end) const {
-  if (codes.empty()) return -1;
-  if (!gapped(codes)) return end - static_cast<int>(codes.size());
-  return match(codes, codes.size(), end - 1, nullptr);
+bool SiteMatcher::locate(const std::string& codes, int end, Site& site) const {
+  if (!place(codes, end, site.at)) return false;
+  const int first = site.at[0];
+  const int k = input_.seq_of_pos[first];
+  const int begin = input_.seq_end[k - 1] + 1;
+  const bool both = input_.strands == 2;
+  const int seq_len = both ? (input_.seq_end[k] - begin - 1) / 2 : input_.seq_end[k] - begin;
+  site.first = first;
+  site.end = end;
+  site.sequence = k;
+  site.start = first - begin + 1;
+  site.sequence_length = seq_len;
+  site.strand = '+';
+  if (both && first > begin + seq_len) {
+    const int offset = first - (begin + seq_len + 1);
+    site.start = seq_len - (offset + (end - first)) + 1;
+    site.strand = '-';
+  }
+  return true;
 }
 
 bool SiteMatcher::place(const std::string& codes, int end, std::vector<int>& at) const {
@@ -50,9 +69,9 @@ bool SiteMatcher::usable(int q) const {
 // level writes its own place before trying the shorter prefix, so after a
 // match `at` holds the places of the successful path.
 int SiteMatcher::match(const std::string& codes, std::size_t n, int q, std::vector<int>* at) const {
-  const unsigned code = static_cast<unsigned char>(codes[n - 1]);
-  const bool gap = code > static_cast<unsigned>(charset_.total_codes);
-  if (!fits(gap ? (code + 128) % 256 : code, q)) return -1;
+  const CHARSET::Element element = charset_.decode(static_cast<unsigned char>(codes[n - 1]));
+  const bool gap = element.after_gap;
+  if (!fits(element.code, q)) return -1;
   if (at != nullptr) (*at)[n - 1] = q;
   if (n == 1) return q;
   if (!gap) return match(codes, n - 1, q - 1, at);
@@ -63,18 +82,4 @@ int SiteMatcher::match(const std::string& codes, std::size_t n, int q, std::vect
     if (found >= 0) return found;
   }
   return -1;
-}
-
-SiteCoordinates site_coordinates(const input_string& input, int first, int end) {
-  const int k = input.seq_of_pos[first];
-  const int begin = input.seq_end[k - 1] + 1;
-  const bool both = input.strands == 2;
-  const int seq_len = both ? (input.seq_end[k] - begin - 1) / 2 : input.seq_end[k] - begin;
-  SiteCoordinates site{k, first - begin + 1, seq_len, '+'};
-  if (both && first > begin + seq_len) {
-    const int offset = first - (begin + seq_len + 1);
-    site.start = seq_len - (offset + (end - first)) + 1;
-    site.strand = '-';
-  }
-  return site;
 }

@@ -17,7 +17,9 @@
 #include "run/progress.h"
 #include "run/report_stream.h"
 #include "run/version.h"
+#include "results/result_sink.h"
 #include "results/results.h"
+#include "results/row_fields.h"
 #include "search/gstree.h"
 #include "sets/set_registry.h"
 #include "specfns/specfns_protos.h"
@@ -73,19 +75,58 @@ std::string command_line(int argc, char** argv) {
   return line;
 }
 
-// With "-table -" (or -json, -sites) standard output carries that file and
-// nothing else: the report that would go there is sent to /dev/null, from
-// the banner on, and the file gets the original stream.
-std::FILE* take_standard_output() {
+// With "-table -" (or -json, -sites, -html) standard output carries that
+// file and nothing else: the report that would go there is sent to
+// /dev/null, from the banner on, and the file gets the original stream.
+std::FILE* take_standard_output(RunObjects& objects) {
   std::fflush(stdout);
   const int fd = dup(STDOUT_FILENO);
   std::FILE* stream = fd >= 0 ? fdopen(fd, "w") : nullptr;
   if (stream == nullptr || std::freopen("/dev/null", "w", stdout) == nullptr)
     fatal("cannot set standard output aside for the result file: %s", std::strerror(errno));
+  objects.result_stream.reset(stream);
   return stream;
 }
 
-int run(int argc, char** argv) {
+// The sinks the options chose, in the order of the sink table: the report
+// lines unless a result file takes standard output, and every file asked for.
+std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& options, std::FILE* result_stream) {
+  const std::vector<SinkKind>& kinds = sink_kinds();
+  bool file_on_stdout = false;
+  for (std::size_t i = 0; i < kinds.size(); ++i)
+    if (options.files[i] != nullptr && std::strcmp(options.files[i], "-") == 0) file_on_stdout = true;
+  std::vector<std::unique_ptr<ResultSink>> sinks;
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    const bool chosen = kinds[i].option == nullptr ? !file_on_stdout : options.files[i] != nullptr;
+    if (!chosen) continue;
+    SinkSetting setting;
+    setting.file = options.files[i];
+    setting.standard_output = result_stream != nullptr ? result_stream : stdout;
+    setting.page_rows = options.html_rows();
+    sinks.push_back(kinds[i].make(setting));
+  }
+  return sinks;
+}
+
+// -sort and -top order and cut the ranked rows only: given without any
+// result file they would do nothing, which is said rather than passed over.
+// (-maximal and -trim_wc act on the report lines too, which a run without
+// result files always writes.)
+void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
+  if (options.any_file()) return;
+  std::vector<const char*> files;
+  for (const SinkKind& kind : sink_kinds())
+    if (kind.option != nullptr) files.push_back(kind.option);
+  std::string names;
+  for (std::size_t i = 0; i < files.size(); ++i)
+    names += std::string(i == 0 ? "" : i + 1 == files.size() ? " and " : ", ") + files[i];
+  for (const char* word : {"-sort", "-top"})
+    if (early_option_flag(argc, argv, word))
+      warning("%s is ignored: it orders or filters only the rows of %s, and none is written", word,
+              names.c_str());
+}
+
+int run(int argc, char** argv, RunObjects& objects) {
   // Answered before the banner, so that their output is theirs alone.
   if (early_option_flag(argc, argv, "--version") || early_option_flag(argc, argv, "-version")) {
     print_version(stdout);
@@ -97,7 +138,7 @@ int run(int argc, char** argv) {
     finish_report();
     return 0;
   }
-  std::FILE* result_stream = output_goes_to_stdout(argc, argv) ? take_standard_output() : nullptr;
+  std::FILE* result_stream = output_goes_to_stdout(argc, argv) ? take_standard_output(objects) : nullptr;
   FlushMode flush = FlushMode::Line;
   if (const char* mode = early_option_value(argc, argv, "-flush")) parse_flush_mode(mode, flush);
   set_report_flushing(flush);
@@ -106,6 +147,7 @@ int run(int argc, char** argv) {
   RunParams params;
   parse_options(argc, argv, params);
   validate_settings(params);
+  warn_unused_ranking(argc, argv, params.results);
 
   if (params.input_files[1] == nullptr) {
     std::fflush(stdout);
@@ -115,13 +157,10 @@ int run(int argc, char** argv) {
   }
   echo_input_files(params);
 
-  // The input and the trie live until the process ends, as every node and
-  // set of the search points into them; they are held here rather than
-  // destroyed, which would only cost time at the end of a large run.
-  static input_string* input = nullptr;
-  static GSTree* tree = nullptr;
   params.input.classes_are_compared = showratio != 0 || goodratio != 0.0f || binomial_prob != 0.0;
-  input = new input_string(params.input_files, params.charset_file_name, params.cfonly, params.input);
+  objects.input = std::make_unique<input_string>(params.input_files, params.charset_file_name, params.cfonly,
+                                                 params.input);
+  input_string* input = objects.input.get();
   std::fputs("input_string OK\n", stderr);
   if (params.cfonly != 0) {
     finish_report();
@@ -135,37 +174,38 @@ int run(int argc, char** argv) {
   if (verbose_level > 10) std::fputs("# Make preparations for the pattern tree construction\n", stdout);
 
   check_search_settings(*input);
-  tree = new GSTree(input);
-  std::unique_ptr<Results> results;
-  if (params.results.any()) {
-    results = std::make_unique<Results>(params.results, *input, params.input_files,
-                                        command_line(argc, argv), result_stream);
-    tree->results = results.get();
-  }
-  std::unique_ptr<ProgressMeter> progress;
-  if (params.progress) {
-    progress = std::make_unique<ProgressMeter>();
-    tree->progress = progress.get();
-  }
+  RunInfo info;
+  info.command = command_line(argc, argv);
+  info.input = input;
+  info.charset = input->charset.get();
+  for (int f = 1; params.input_files[f] != nullptr; ++f) info.files.emplace_back(params.input_files[f]);
+  info.classes = class_sources(*input, info.files);
+  info.columns = column_names(*input);
+  if (params.progress) objects.progress = std::make_unique<ProgressMeter>();
+  info.progress = objects.progress.get();
+  objects.results = std::make_unique<Results>(params.results, std::move(info),
+                                              chosen_sinks(params.results, result_stream));
+  objects.tree = std::make_unique<GSTree>(input, objects.results.get(), objects.progress.get());
+  GSTree* tree = objects.tree.get();
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", stdout);
   tree->STreePQ();
-  if (results) results->print_held_lines();
+  objects.results->search_ended();
   if (verbose_level > 1) {
     std::fputs("\n # How many sets and sizes:\n", stdout);
     tree->registry().test();
   }
   std::fputs("\n\n# Patterns are ready\n", stdout);
   tree->test();
-  if (results) results->finish();
+  objects.results->finish();
   finish_report();
   return 0;
 }
 
 }  // namespace
 
-int morva_main(int argc, char** argv) {
+int morva_run(int argc, char** argv, RunObjects& objects) {
   try {
-    return run(argc, argv);
+    return run(argc, argv, objects);
   } catch (const specfns::MathException& e) {
     std::fflush(stdout);
     std::fprintf(stderr, "Math error in function %s: %s\n", e.function(), e.type());
@@ -176,3 +216,16 @@ int morva_main(int argc, char** argv) {
     return 1;
   }
 }
+
+int morva_main(int argc, char** argv) {
+  // The input and the trie live until the process ends, as every node and
+  // set of the search points into them; they are held here rather than
+  // destroyed, which would only cost time at the end of a large run.
+  static RunObjects* objects = new RunObjects;
+  const int status = morva_run(argc, argv, *objects);
+  if (objects->result_stream) std::fflush(objects->result_stream.get());
+  return status;
+}
+
+RunObjects::RunObjects() = default;
+RunObjects::~RunObjects() = default;

@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "results/result_sink.h"
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/report_stream.h"
@@ -127,20 +129,20 @@ const OptionRow* find_option(const char* word) {
 
 void set_result_file(ResultOptions& results, const char* option, const char* name) {
   if (*name == '\0') fatal("%s needs a file name (or - for standard output)", option);
-  if (std::strcmp(option, "-table") == 0)
-    results.table = name;
-  else if (std::strcmp(option, "-json") == 0)
-    results.json = name;
-  else if (std::strcmp(option, "-html") == 0)
-    results.html = name;
-  else
-    results.sites = name;
+  const std::vector<SinkKind>& kinds = sink_kinds();
+  results.files[static_cast<std::size_t>(sink_index(option))] = name;
   int to_stdout = 0;
-  for (const char* n : {results.table, results.json, results.sites, results.html})
+  for (const char* n : results.files)
     if (n != nullptr && std::strcmp(n, "-") == 0) ++to_stdout;
   if (to_stdout > 1) {
-    if (results.html != nullptr) fatal("only one of -table, -json, -sites and -html can write to standard output");
-    fatal("only one of -table, -json and -sites can write to standard output");
+    std::vector<const char*> named;
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+      if (kinds[i].option != nullptr && (kinds[i].named_for_stdout || results.files[i] != nullptr))
+        named.push_back(kinds[i].option);
+    std::string list;
+    for (std::size_t i = 0; i < named.size(); ++i)
+      list += std::string(i == 0 ? "" : i + 1 == named.size() ? " and " : ", ") + named[i];
+    fatal("only one of %s can write to standard output", list.c_str());
   }
 }
 
@@ -344,8 +346,9 @@ const char* early_option_value(int argc, char** argv, const char* word) {
 bool early_option_flag(int argc, char** argv, const char* word) { return early_position(argc, argv, word) >= 0; }
 
 bool output_goes_to_stdout(int argc, char** argv) {
-  for (const char* word : {"-table", "-json", "-sites", "-html"}) {
-    const char* value = early_option_value(argc, argv, word);
+  for (const SinkKind& kind : sink_kinds()) {
+    if (kind.option == nullptr) continue;
+    const char* value = early_option_value(argc, argv, kind.option);
     if (value != nullptr && std::strcmp(value, "-") == 0) return true;
   }
   return false;

@@ -87,7 +87,7 @@ void print_settings_echo(int freq_slot) {
 
 }  // namespace
 
-GSTree::GSTree(input_string* in)
+GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to)
     : freq_slot(0),
       total_slot(0),
       input(in),
@@ -99,7 +99,9 @@ GSTree::GSTree(input_string* in)
       set_registry(nullptr),
       sets(nullptr),
       cur_pos_counts(nullptr),
-      cur_seq_counts(nullptr) {
+      cur_seq_counts(nullptr),
+      results(results_to),
+      progress(progress_to) {
   if (charset == nullptr || input == nullptr) error("Charset or strings missing\n");
   coded_string = input->coded;
   coded_length = input->length;

@@ -71,7 +71,9 @@ void check_search_settings(const input_string& input);
 
 class GSTree {
  public:
-  explicit GSTree(input_string* input);
+  // `results` takes the accepted patterns (null: nothing does), `progress`
+  // shows the search's progress (null: only the classic marks).
+  explicit GSTree(input_string* input, Results* results = nullptr, ProgressMeter* progress = nullptr);
   GSTree(const GSTree&) = delete;
   GSTree& operator=(const GSTree&) = delete;
   ~GSTree();
@@ -93,10 +95,11 @@ class GSTree {
   int STreePQ();
   int Count_Nr_of_Classes(const int* set);
   int Count_Nr_of_Classes(STree_Node* node, const int* set);
+
+ private:
   const char* treestring(STree_Node* node);
   int Print_Pattern(STree_Node* node);
 
- private:
   // The state of the search, read and changed by the trie's own operations only.
   int freq_slot;
   int total_slot;
@@ -116,15 +119,12 @@ class GSTree {
   std::vector<int> pos_counts;
   int* cur_seq_counts;
   std::vector<int> seq_counts;
-
- public:
-  // Where accepted patterns go besides the report line (the ranked table,
-  // the sites); null when the run asks for none of them.
-  Results* results = nullptr;
+  // Where accepted patterns go: the sinks the run's options chose (the
+  // report lines among them); null when nothing takes them.
+  Results* results;
   // Readable progress on standard error (-progress); null without it.
-  ProgressMeter* progress = nullptr;
+  ProgressMeter* progress;
 
- private:
   void cleantmp();
   void clean_gap_tmp();
   STree_Node* insertchildren(STree_Node* node);
@@ -191,7 +191,7 @@ class GSTree {
   void take_over_set(STree_Node* node, STree_Node* child, ChildTally& tally, int x);
   bool crossable_[256] = {};  // codes a wildcard may stand for
   void print_position_set(const int* set, std::FILE* out);
-  void write_pattern_line(std::FILE* out, STree_Node* node, const int* S, const int* P, float ratio,
-                          double bp);
+  // The node's position set as -showsets shows it.
+  std::string shown_set(STree_Node* node);
   void print_abandon(const char* verdict, STree_Node* first, STree_Node* second);
 };

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "results/result_options.h"
-#include "results/results.h"
+#include "results/row_fields.h"
 
 namespace {
 

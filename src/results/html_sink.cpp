@@ -1,0 +1,111 @@
+// The HTML page as a sink: the first rows with the data of their logos (from
+// the sites), class shares and start positions, and the run's figures.
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "alphabet/charset.h"
+#include "input/input_string.h"
+#include "results/html_report.h"
+#include "results/result_sink.h"
+#include "results/row_fields.h"
+#include "results/site_matcher.h"
+#include "run/globals.h"
+#include "run/version.h"
+
+namespace {
+
+// The version the banner prints.
+constexpr char kVersion[] = MORVA_VERSION_TAG;
+
+class HtmlSink : public FileSink {
+ public:
+  HtmlSink(const SinkSetting& s) : FileSink(s.file, s.standard_output), rows_(s.page_rows) {}
+  long rows_with_sites() const override { return rows_; }
+
+  void begin_file(const RunInfo& info) override {
+    info_ = &info;
+    const CHARSET& charset = *info.charset;
+    const input_string& input = *info.input;
+    page_.command = info.command;
+    page_.version = kVersion;
+    for (const ClassSource& c : info.classes) page_.inputs.push_back(HtmlInputClass{c.name, c.sequences, c.files});
+    page_.charset_file = charset.filename;
+    page_.alphabet = charset.alphabet;
+    for (int g = 0; g < charset.nr_groups; ++g)
+      page_.groups.emplace_back(charset.group_names[static_cast<std::size_t>(g)],
+                                charset.group_members[static_cast<std::size_t>(g)]);
+    // N of the logos: the alphabet characters the input holds, STOP
+    // characters left out, so that a protein run is near 20 and DNA 4.
+    std::array<bool, 256> used{};
+    for (int p = 0; p < input.length; ++p) used[input.coded[p]] = true;
+    std::string letters;
+    for (int c = 1; c <= charset.alphabet_size; ++c)
+      if (used[static_cast<std::size_t>(c)] && charset.stop_flag[static_cast<std::size_t>(c)] == 0)
+        letters += static_cast<char>(charset.code_to_char[static_cast<std::size_t>(c)]);
+    page_.alphabet_letters = std::max(1, static_cast<int>(letters.size()));
+    page_.nucleotide = !letters.empty() && letters.find_first_not_of("ACGTUNacgtun") == std::string::npos;
+    page_.tested = info.figures.tested;
+    page_.accepted = info.figures.accepted;
+    page_.table_rows = info.figures.rows;
+    page_.seconds = info.figures.seconds;
+    page_.columns = info.columns;
+    matcher_.emplace(input, min_gap, max_gap);
+  }
+
+  void pattern(const PatternRecord& r) override {
+    if (static_cast<long>(page_.motifs.size()) >= rows_) return;
+    const CHARSET& charset = *info_->charset;
+    const input_string& input = *info_->input;
+    HtmlMotif m;
+    m.fields = row_fields(r, static_cast<int>(info_->classes.size()));
+    m.pattern = r.text;
+    for (char code : r.codes) {
+      const CHARSET::Element d = charset.decode(static_cast<unsigned char>(code));
+      LogoElement e;
+      e.gap_before = d.after_gap;
+      e.kind = d.kind == CHARSET::Kind::Character ? ElementKind::Character
+               : d.kind == CHARSET::Kind::Wildcard ? ElementKind::Wildcard
+                                                   : ElementKind::Group;
+      e.label = charset.label(d.code);
+      e.gap_min = max_gap + 1;
+      m.elements.push_back(e);
+    }
+    for (int end : r.ends) {
+      if (!matcher_->locate(r.codes, end, site_)) continue;  // cannot happen for a set the search built
+      for (std::size_t k = 0; k < site_.at.size(); ++k) {
+        LogoElement& e = m.elements[k];
+        e.letters += static_cast<char>(charset.code_to_char[input.coded[site_.at[k]]]);
+        if (e.gap_before && k > 0) {
+          const int gap = site_.at[k] - site_.at[k - 1] - 1;
+          e.gap_min = std::min(e.gap_min, gap);
+          e.gap_max = std::max(e.gap_max, gap);
+        }
+      }
+      m.starts.push_back(site_.sequence_length > 0
+                             ? static_cast<double>(site_.start - 1) / site_.sequence_length
+                             : 0.0);
+    }
+    for (LogoElement& e : m.elements)
+      if (e.gap_min > e.gap_max) e.gap_min = e.gap_max = 0;
+    for (std::size_t j = 0; j < info_->classes.size(); ++j)
+      m.classes.push_back(HtmlClassShare{info_->classes[j].name, r.seqs[j + 1], info_->classes[j].sequences});
+    page_.motifs.push_back(std::move(m));
+  }
+
+  void end_file(const RunSummary&) override {
+    const std::string html = html_report_page(page_);
+    std::fwrite(html.data(), 1, html.size(), out());
+  }
+
+ private:
+  long rows_;
+  const RunInfo* info_ = nullptr;
+  HtmlReport page_;
+  std::optional<SiteMatcher> matcher_;
+  Site site_;
+};
+
+}  // namespace
+
+std::unique_ptr<ResultSink> make_html_sink(const SinkSetting& s) { return std::make_unique<HtmlSink>(s); }

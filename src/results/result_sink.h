@@ -1,0 +1,109 @@
+#pragma once
+#include <climits>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "results/pattern_record.h"
+
+class CHARSET;
+class input_string;
+class ProgressMeter;
+
+// Where accepted patterns go. The search hands every accepted pattern to the
+// run's Results, which hands it on to the sinks the options chose: the
+// report lines as the search finds them, the ranked files once the search
+// has ended. A sink sees records and the run's facts, never the search.
+
+// One input class: its report name, sequences and the files they came from.
+struct ClassSource {
+  std::string name;
+  int sequences = 0;
+  std::vector<std::string> files;
+};
+
+// The run's figures; final when a ranked sink begins.
+struct RunSummary {
+  long tested = 0;    // patterns counted and tested against the limits
+  long accepted = 0;  // patterns that passed them
+  long rows = 0;      // rows ranked (after -maximal, -trim_wc and -top)
+  double seconds = 0;  // from the start of the search to the ranking
+};
+
+struct RunInfo {
+  std::string command;  // the command line, quoted for a shell
+  const input_string* input = nullptr;
+  const CHARSET* charset = nullptr;
+  std::vector<std::string> files;    // the input files as given, file 1 at 0
+  std::vector<ClassSource> classes;  // classes 1..K at 0..K-1
+  std::vector<std::string> columns;  // the ranked rows' column names
+  ProgressMeter* progress = nullptr;
+  RunSummary figures;
+};
+
+// Which records a sink takes: every accepted pattern in the order the search
+// accepts it (with -maximal, those that stay, once the search has ended), or
+// the ranked rows, best first, with their statistics.
+enum class SinkOrder { Search, Ranked };
+
+class ResultSink {
+ public:
+  static constexpr long kAllRows = LONG_MAX;
+
+  virtual ~ResultSink() = default;
+  virtual SinkOrder order() const { return SinkOrder::Ranked; }
+  // How many of the first ranked rows need their sites (`ends`): 0, some, kAllRows.
+  virtual long rows_with_sites() const { return 0; }
+
+  virtual void begin(const RunInfo&) {}
+  virtual void pattern(const PatternRecord& record) = 0;
+  virtual void end(const RunSummary&) {}
+};
+
+// A sink that writes one file: opened when it begins ("-" is standard
+// output), checked and closed when it ends; a file that cannot be written
+// ends the run with a message naming it.
+class FileSink : public ResultSink {
+ public:
+  FileSink(std::string name, std::FILE* standard_output);
+  ~FileSink() override;
+  void begin(const RunInfo& info) final;
+  void end(const RunSummary& summary) final;
+
+ protected:
+  std::FILE* out() const { return out_; }
+  virtual void begin_file(const RunInfo&) {}
+  virtual void end_file(const RunSummary&) {}
+
+ private:
+  std::string name_;
+  std::FILE* standard_output_;
+  std::FILE* out_ = nullptr;
+  bool owned_ = false;
+};
+
+// What a sink is made from: its file name (for the report, none), standard
+// output's stream for "-", and the rows the HTML page shows.
+struct SinkSetting {
+  const char* file = nullptr;
+  std::FILE* standard_output = stdout;
+  long page_rows = 0;
+};
+
+// The sinks a run can have, one row each: the report lines, then the ranked
+// files in the order they are written. A new output is one file with its
+// sink and one row here.
+struct SinkKind {
+  const char* name;    // for messages and tests
+  const char* option;  // the option naming its file; null for the report
+  // Whether the message refusing two outputs on standard output always
+  // names it (a page there is rarely meant, so -html only when given).
+  bool named_for_stdout;
+  std::unique_ptr<ResultSink> (*make)(const SinkSetting& setting);
+};
+
+const std::vector<SinkKind>& sink_kinds();
+// The row of a file option ("-table"), or -1.
+int sink_index(const char* option);
+

@@ -1,0 +1,21 @@
+#pragma once
+
+// The statistics of a pattern, in one place for the acceptance tests, the
+// report line and the ranked rows. Classes 1 and 2 are compared: s1 of the
+// t1 sequences of class 1 hold the pattern, s2 of the t2 of class 2.
+
+// (s1/t1) / (s2/t2); 1e6 stands for "no class-2 sequence" (s2 = 0).
+double class_ratio(int s1, int t1, int s2, int t2);
+
+// The binomial tail of s1 with the class-2 rate s2/t2 taken as known:
+// P(X >= s1) for X ~ Binomial(t1, s2/t2), or P(X <= s1) for a negative
+// `sign` (a negative -binomial_prob). Throws the library's MathException
+// where the library cannot compute it.
+double binomial_tail(int s1, int t1, int s2, int t2, int sign);
+// Its natural logarithm, never underflowing (-inf where the tail is 0).
+double log_binomial_tail(int s1, int t1, int s2, int t2, int sign);
+
+// log10 of the one-sided Fisher exact test that class 1 holds the pattern
+// more often: P(X >= s1), X hypergeometric (t1 draws from t1 + t2
+// sequences of which s1 + s2 hold it).
+double log10_fisher_greater(int s1, int t1, int s2, int t2);

@@ -1,0 +1,92 @@
+// The table and its JSON twin: provenance comment lines, one header line of
+// stable lower-case names, one row per pattern in rank order.
+#include <cstdio>
+
+#include "input/input_classes.h"
+#include "input/input_string.h"
+#include "results/result_sink.h"
+#include "results/row_fields.h"
+
+namespace {
+
+std::string json_string(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7f) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", c);
+      out += esc;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+void write_fields(std::FILE* out, const std::vector<std::string>& fields) {
+  for (std::size_t i = 0; i < fields.size(); ++i) std::fprintf(out, "%s%s", i ? "\t" : "", fields[i].c_str());
+  std::fputc('\n', out);
+}
+
+class TableSink : public FileSink {
+ public:
+  using FileSink::FileSink;
+  void begin_file(const RunInfo& info) override {
+    nr_classes_ = static_cast<int>(info.classes.size());
+    for (const std::string& line : provenance_lines(info)) std::fprintf(out(), "# %s\n", line.c_str());
+    write_fields(out(), info.columns);
+  }
+  void pattern(const PatternRecord& r) override { write_fields(out(), row_fields(r, nr_classes_)); }
+
+ private:
+  int nr_classes_ = 0;
+};
+
+class JsonSink : public FileSink {
+ public:
+  using FileSink::FileSink;
+  void begin_file(const RunInfo& info) override {
+    nr_classes_ = static_cast<int>(info.classes.size());
+    names_ = info.columns;
+    std::fputs("{\n  \"provenance\": [", out());
+    const std::vector<std::string> lines = provenance_lines(info);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      std::fprintf(out(), "%s\n    %s", i ? "," : "", json_string(lines[i]).c_str());
+    std::fputs("\n  ],\n  \"rows\": [", out());
+  }
+  void pattern(const PatternRecord& r) override {
+    const std::vector<std::string> f = row_fields(r, nr_classes_);
+    std::fprintf(out(), "%s\n    {", rows_++ ? "," : "");
+    for (std::size_t i = 0; i < f.size(); ++i) {
+      // Numbers stay numbers; an empty field is null, and the text columns
+      // (and the infinities JSON has no word for) are strings.
+      std::string value = f[i];
+      const bool text = names_[i] == "pattern" || value == "-inf" || value == "inf";
+      if (value.empty())
+        value = "null";
+      else if (text)
+        value = json_string(value);
+      std::fprintf(out(), "%s%s: %s", i ? ", " : "", json_string(names_[i]).c_str(), value.c_str());
+    }
+    std::fputc('}', out());
+  }
+  void end_file(const RunSummary&) override { std::fputs("\n  ]\n}\n", out()); }
+
+ private:
+  int nr_classes_ = 0;
+  long rows_ = 0;
+  std::vector<std::string> names_;
+};
+
+}  // namespace
+
+std::unique_ptr<ResultSink> make_table_sink(const SinkSetting& s) {
+  return std::make_unique<TableSink>(s.file, s.standard_output);
+}
+
+std::unique_ptr<ResultSink> make_json_sink(const SinkSetting& s) {
+  return std::make_unique<JsonSink>(s.file, s.standard_output);
+}
