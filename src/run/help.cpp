@@ -1,43 +1,37 @@
 // --help and --version: the classic usage text is kept as users know it;
-// the options added since, and examples, follow it here.
+// the options added since follow it, told of by their rows of the option
+// table, and then examples.
 #include <htslib/hts.h>
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "run/options.h"
 #include "run/version.h"
 
 namespace {
 
-const char kFurtherOptions[] =
-    "\n"
-    "Further options:\n"
-    "\n"
-    "\t# Limits and wildcard runs not listed above\n"
-    "\t[-maxpos nr] [-maxstrings nr]  # at most so many positions / sequences (default 0: no limit)\n"
-    "\t[-minwc nr]                    # shortest wildcard run (default 1); -wildcards nr is -wc nr\n"
-    "\n"
-    "\t# Input\n"
-    "\t[-format lines|fasta|fastq|auto]  # how the files are laid out (default lines);\n"
-    "\t                                  # gzip and bgzip files read alike, -f - reads standard input\n"
-    "\t[-revcomp]                        # search both strands of DNA\n"
-    "\t[-groups protein|dna|none]        # groups added to a generated character set (default none)\n"
-    "\n"
-    "\t# Ranked results\n"
-    "\t[-table FILE]    # tab-separated table of the patterns (- for standard output alone)\n"
-    "\t[-json FILE]     # the same rows as JSON\n"
-    "\t[-sites FILE]    # every occurrence of the rows kept\n"
-    "\t[-html FILE]     # a self-contained HTML report with sequence logos\n"
-    "\t[-sort pvalue|ratio|support|pattern]  # order of the rows (default pvalue)\n"
-    "\t[-top N]         # keep the first N rows (default all; 50 on the HTML page)\n"
-    "\t[-maximal]       # leave out patterns a longer one holds with the same counts\n"
-    "\t[-trim_wc]       # leave out patterns that end in a wildcard\n"
-    "\n"
-    "\t# Report and progress\n"
-    "\t[-flush line|block]  # flush the report per line (default) or through a large buffer\n"
-    "\t[-progress]          # a progress line on standard error about every second\n"
-    "\t[--help]             # this text, exit status 0\n"
-    "\t[--version]          # version and build, exit status 0\n"
+// The sections of "Further options" with the column their help starts at
+// (after the tab); a longer synopsis keeps two blanks before its help, as
+// -sort does.
+struct FurtherSection {
+  HelpSection section;
+  const char* heading;
+  std::size_t column;
+};
+
+constexpr std::array<FurtherSection, 4> kFurtherSections{{
+    {HelpSection::Limits, "Limits and wildcard runs not listed above", 31},
+    {HelpSection::Input, "Input", 34},
+    {HelpSection::RankedResults, "Ranked results", 17},
+    {HelpSection::ReportAndProgress, "Report and progress", 21},
+}};
+
+const char kExamples[] =
     "\n"
     "Examples:\n"
     "\n"
@@ -55,11 +49,48 @@ const char kFurtherOptions[] =
     "\tmorva -format fasta -f promoters.fa -revcomp -groups dna -maxgrp 1 -minstrings 20 -maxlevel 8\n"
     "\n";
 
+// One line of a further section from the rows that give it.
+std::string help_line(const std::vector<OptionHelpRow>& rows, const FurtherSection& section, int line) {
+  std::string synopsis;
+  const char* text = "";
+  for (const OptionHelpRow& row : rows) {
+    if (row.help.section != section.section || row.help.line != line) continue;
+    if (row.help.synopsis != nullptr) {
+      if (!synopsis.empty()) synopsis += ' ';
+      synopsis += row.help.synopsis;
+    }
+    if (row.help.text != nullptr) text = row.help.text;
+  }
+  if (synopsis.empty()) return {};
+  std::string out = "\t" + synopsis;
+  out.append(synopsis.size() + 2 > section.column ? 2 : section.column - synopsis.size(), ' ');
+  out += "# ";
+  for (const char* p = text; *p != '\0'; ++p) {
+    out += *p;
+    // Later lines of the help stand under its first.
+    if (*p == '\n') out += "\t" + std::string(section.column, ' ') + "# ";
+  }
+  out += '\n';
+  return out;
+}
+
 }  // namespace
 
 void print_help(std::FILE* stream) {
   print_usage(stream);
-  std::fputs(kFurtherOptions, stream);
+  const std::vector<OptionHelpRow> rows = option_help_rows();
+  std::string text = "\nFurther options:\n";
+  for (const FurtherSection& section : kFurtherSections) {
+    text += "\n\t# ";
+    text += section.heading;
+    text += '\n';
+    int last = 0;
+    for (const OptionHelpRow& row : rows)
+      if (row.help.section == section.section) last = std::max(last, row.help.line);
+    for (int line = 1; line <= last; ++line) text += help_line(rows, section, line);
+  }
+  std::fputs(text.c_str(), stream);
+  std::fputs(kExamples, stream);
 }
 
 void print_version(std::FILE* stream) {

@@ -47,60 +47,88 @@ struct OptionRow {
   const char* word;
   Kind kind;
   int* target;
+  OptionHelp help;
 };
 
-// Tested in this order; the first whole-word match decides.
+// Options told of in the classic usage text (usage.cpp), which is kept as it is.
+constexpr OptionHelp kInUsage{HelpSection::Usage, 0, nullptr, nullptr};
+// On a line whose help another row of the same line gives.
+constexpr const char* kSharedHelp = nullptr;
+
+using S = HelpSection;
+
+// Tested in this order; the first whole-word match decides. Each row also
+// says what --help prints of it, so that a new option is told of in one place.
 const OptionRow kOptions[] = {
-    {"-h", Kind::Help, nullptr},
-    {"-v", Kind::Int, &verbose_level},
-    {"-f", Kind::File, nullptr},
-    {"-cf", Kind::CharsetFile, nullptr},
-    {"-cfonly", Kind::Cfonly, nullptr},
-    {"-minpos", Kind::Int, &minpos},
-    {"-minstrings", Kind::Int, &minstrings},
-    {"-maxpos", Kind::Int, &maxpos},
-    {"-maxstrings", Kind::Int, &maxstrings},
-    {"-minstringsinclass", Kind::ClassMinimum, nullptr},
-    {"-maxgrp", Kind::Int, &maxgrp},
-    {"-min_gap", Kind::Int, &min_gap},
-    {"-max_gap", Kind::Int, &max_gap},
-    {"-max_gap_nr", Kind::Int, &max_gap_nr},
-    {"-no_gap_len", Kind::Int, &no_gap_len},
-    {"-only_print_if_gap_allowed", Kind::Int, &only_print_if_gap_allowed},
-    {"-init_gap_len", Kind::Int, &init_gap_len},
-    {"-minlevel", Kind::Int, &minlevel},
-    {"-maxlevel", Kind::Int, &maxlevel},
-    {"-wildcards", Kind::Int, &nr_wc_allowed},
-    {"-wc", Kind::Int, &nr_wc_allowed},
-    {"-minwc", Kind::Int, &shortest_wc_run},
-    {"-maxwc", Kind::Int, &longest_wc_run},
-    {"-abandonequal", Kind::Int, &abandonequal},
-    {"-genorder", Kind::GenOrder, nullptr},
-    {"-freq_set", Kind::Int, &freq_set},
-    {"-showsets", Kind::Int, &showsets},
-    {"-showratio", Kind::Int, &showratio},
-    {"-goodratio", Kind::Float, nullptr},
-    {"-binomial_prob", Kind::Double, nullptr},
-    {"-costf", Kind::Int, &costf},
-    {"-reportduplicates", Kind::Int, &reportduplicates},
-    {"-onepos", Kind::Flag, &onepos},
-    {"-onestr", Kind::Flag, &onestr},
-    {"-format", Kind::Format, nullptr},
-    {"-groups", Kind::GroupPreset, nullptr},
-    {"-revcomp", Kind::Revcomp, nullptr},
-    {"-table", Kind::ResultFile, nullptr},
-    {"-json", Kind::ResultFile, nullptr},
-    {"-sites", Kind::ResultFile, nullptr},
-    {"-html", Kind::ResultFile, nullptr},
-    {"-sort", Kind::SortOrder, nullptr},
-    {"-top", Kind::Top, nullptr},
-    {"-maximal", Kind::ResultFlag, nullptr},
-    {"-trim_wc", Kind::ResultFlag, nullptr},
-    {"-flush", Kind::Flush, nullptr},
-    {"--help", Kind::LongHelp, nullptr},
-    {"--version", Kind::Version, nullptr},
-    {"-version", Kind::Version, nullptr},
-    {"-progress", Kind::Progress, nullptr},
+    {"-h", Kind::Help, nullptr, kInUsage},
+    {"-v", Kind::Int, &verbose_level, kInUsage},
+    {"-f", Kind::File, nullptr, kInUsage},
+    {"-cf", Kind::CharsetFile, nullptr, kInUsage},
+    {"-cfonly", Kind::Cfonly, nullptr, kInUsage},
+    {"-minpos", Kind::Int, &minpos, kInUsage},
+    {"-minstrings", Kind::Int, &minstrings, kInUsage},
+    {"-maxpos", Kind::Int, &maxpos,
+     {S::Limits, 1, "[-maxpos nr]", "at most so many positions / sequences (default 0: no limit)"}},
+    {"-maxstrings", Kind::Int, &maxstrings, {S::Limits, 1, "[-maxstrings nr]", kSharedHelp}},
+    {"-minstringsinclass", Kind::ClassMinimum, nullptr, kInUsage},
+    {"-maxgrp", Kind::Int, &maxgrp, kInUsage},
+    {"-min_gap", Kind::Int, &min_gap, kInUsage},
+    {"-max_gap", Kind::Int, &max_gap, kInUsage},
+    {"-max_gap_nr", Kind::Int, &max_gap_nr, kInUsage},
+    {"-no_gap_len", Kind::Int, &no_gap_len, kInUsage},
+    {"-only_print_if_gap_allowed", Kind::Int, &only_print_if_gap_allowed, kInUsage},
+    {"-init_gap_len", Kind::Int, &init_gap_len, kInUsage},
+    {"-minlevel", Kind::Int, &minlevel, kInUsage},
+    {"-maxlevel", Kind::Int, &maxlevel, kInUsage},
+    // The usage text names it with -wc; the -minwc line repeats that it is -wc.
+    {"-wildcards", Kind::Int, &nr_wc_allowed, kInUsage},
+    {"-wc", Kind::Int, &nr_wc_allowed, kInUsage},
+    {"-minwc", Kind::Int, &shortest_wc_run,
+     {S::Limits, 2, "[-minwc nr]", "shortest wildcard run (default 1); -wildcards nr is -wc nr"}},
+    {"-maxwc", Kind::Int, &longest_wc_run, kInUsage},
+    {"-abandonequal", Kind::Int, &abandonequal, kInUsage},
+    {"-genorder", Kind::GenOrder, nullptr, kInUsage},
+    {"-freq_set", Kind::Int, &freq_set, kInUsage},
+    {"-showsets", Kind::Int, &showsets, kInUsage},
+    {"-showratio", Kind::Int, &showratio, kInUsage},
+    {"-goodratio", Kind::Float, nullptr, kInUsage},
+    {"-binomial_prob", Kind::Double, nullptr, kInUsage},
+    {"-costf", Kind::Int, &costf, kInUsage},
+    {"-reportduplicates", Kind::Int, &reportduplicates, kInUsage},
+    {"-onepos", Kind::Flag, &onepos, kInUsage},
+    {"-onestr", Kind::Flag, &onestr, kInUsage},
+    {"-format", Kind::Format, nullptr,
+     {S::Input, 1, "[-format lines|fasta|fastq|auto]",
+      "how the files are laid out (default lines);\n"
+      "gzip and bgzip files read alike, -f - reads standard input"}},
+    {"-groups", Kind::GroupPreset, nullptr,
+     {S::Input, 3, "[-groups protein|dna|none]", "groups added to a generated character set (default none)"}},
+    {"-revcomp", Kind::Revcomp, nullptr, {S::Input, 2, "[-revcomp]", "search both strands of DNA"}},
+    {"-table", Kind::ResultFile, nullptr,
+     {S::RankedResults, 1, "[-table FILE]", "tab-separated table of the patterns (- for standard output alone)"}},
+    {"-json", Kind::ResultFile, nullptr, {S::RankedResults, 2, "[-json FILE]", "the same rows as JSON"}},
+    {"-sites", Kind::ResultFile, nullptr,
+     {S::RankedResults, 3, "[-sites FILE]", "every occurrence of the rows kept"}},
+    {"-html", Kind::ResultFile, nullptr,
+     {S::RankedResults, 4, "[-html FILE]", "a self-contained HTML report with sequence logos"}},
+    {"-sort", Kind::SortOrder, nullptr,
+     {S::RankedResults, 5, "[-sort pvalue|ratio|support|pattern]", "order of the rows (default pvalue)"}},
+    {"-top", Kind::Top, nullptr,
+     {S::RankedResults, 6, "[-top N]", "keep the first N rows (default all; 50 on the HTML page)"}},
+    {"-maximal", Kind::ResultFlag, nullptr,
+     {S::RankedResults, 7, "[-maximal]", "leave out patterns a longer one holds with the same counts"}},
+    {"-trim_wc", Kind::ResultFlag, nullptr,
+     {S::RankedResults, 8, "[-trim_wc]", "leave out patterns that end in a wildcard"}},
+    {"-flush", Kind::Flush, nullptr,
+     {S::ReportAndProgress, 1, "[-flush line|block]",
+      "flush the report per line (default) or through a large buffer"}},
+    {"--help", Kind::LongHelp, nullptr, {S::ReportAndProgress, 3, "[--help]", "this text, exit status 0"}},
+    {"--version", Kind::Version, nullptr,
+     {S::ReportAndProgress, 4, "[--version]", "version and build, exit status 0"}},
+    // The older spelling, kept for scripts; --help shows only --version.
+    {"-version", Kind::Version, nullptr, {S::ReportAndProgress, 4, nullptr, kSharedHelp}},
+    {"-progress", Kind::Progress, nullptr,
+     {S::ReportAndProgress, 2, "[-progress]", "a progress line on standard error about every second"}},
 };
 
 // Values each kind of option takes after its word (-f may take "-ms N" too).
@@ -344,6 +372,13 @@ const char* early_option_value(int argc, char** argv, const char* word) {
 }
 
 bool early_option_flag(int argc, char** argv, const char* word) { return early_position(argc, argv, word) >= 0; }
+
+std::vector<OptionHelpRow> option_help_rows() {
+  std::vector<OptionHelpRow> rows;
+  rows.reserve(sizeof kOptions / sizeof kOptions[0]);
+  for (const OptionRow& row : kOptions) rows.push_back({row.word, row.help});
+  return rows;
+}
 
 bool output_goes_to_stdout(int argc, char** argv) {
   for (const SinkKind& kind : sink_kinds()) {

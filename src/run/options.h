@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdio>
+#include <vector>
 
 #include "input/input_options.h"
 #include "results/result_options.h"
@@ -29,6 +30,30 @@ bool early_option_flag(int argc, char** argv, const char* word);
 // standard output ("-"), read before anything is printed so that nothing
 // else goes there. Reads the words as parse_options does, without effects.
 bool output_goes_to_stdout(int argc, char** argv);
+
+// Where --help tells of an option: in the classic usage text, typed as users
+// know it, or in one of the sections of "Further options", in this order.
+enum class HelpSection { Usage, Limits, Input, RankedResults, ReportAndProgress };
+
+// What --help says of one option. Rows of the usage text leave the rest empty.
+// In a further section the rows print by `line`; rows giving the same line
+// share it: their synopses are joined with a blank in table order and one of
+// them holds the help (`text` null on the others), while a row without a
+// synopsis is a second spelling that adds nothing to its line.
+struct OptionHelp {
+  HelpSection section;
+  int line;              // from 1 within the section; 0 in the usage text
+  const char* synopsis;  // "[-table FILE]"
+  const char* text;      // after "# "; a '\n' starts a line under the first
+};
+
+struct OptionHelpRow {
+  const char* word;
+  OptionHelp help;
+};
+
+// The option table in its order, read-only, as --help and the tests see it.
+std::vector<OptionHelpRow> option_help_rows();
 
 void print_usage(std::FILE* stream);
 // The usage text followed by the newer options and examples (--help).
