@@ -100,6 +100,8 @@ struct SinkKind {
   // Whether the message refusing two outputs on standard output always
   // names it (a page there is rarely meant, so -html only when given).
   bool named_for_stdout;
+  const char* synopsis;  // what --help shows of the option, "[-table FILE]"
+  const char* help;      // and what it says of it
   std::unique_ptr<ResultSink> (*make)(const SinkSetting& setting);
 };
 

@@ -14,11 +14,12 @@ std::unique_ptr<ResultSink> make_html_sink(const SinkSetting& setting);
 
 const std::vector<SinkKind>& sink_kinds() {
   static const std::vector<SinkKind> kinds = {
-      {"report", nullptr, false, make_report_sink},
-      {"table", "-table", true, make_table_sink},
-      {"json", "-json", true, make_json_sink},
-      {"sites", "-sites", true, make_sites_sink},
-      {"html", "-html", false, make_html_sink},
+      {"report", nullptr, false, nullptr, nullptr, make_report_sink},
+      {"table", "-table", true, "[-table FILE]", "tab-separated table of the patterns (- for standard output alone)",
+       make_table_sink},
+      {"json", "-json", true, "[-json FILE]", "the same rows as JSON", make_json_sink},
+      {"sites", "-sites", true, "[-sites FILE]", "every occurrence of the rows kept", make_sites_sink},
+      {"html", "-html", false, "[-html FILE]", "a self-contained HTML report with sequence logos", make_html_sink},
   };
   return kinds;
 }

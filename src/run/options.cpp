@@ -57,6 +57,10 @@ constexpr const char* kSharedHelp = nullptr;
 
 using S = HelpSection;
 
+// The ranked-results lines after those of the result files (line i + 1 for
+// row i of the sink table).
+constexpr int kAfterFiles = 100;
+
 // Tested in this order; the first whole-word match decides. Each row also
 // says what --help prints of it, so that a new option is told of in one place.
 const OptionRow kOptions[] = {
@@ -104,21 +108,16 @@ const OptionRow kOptions[] = {
     {"-groups", Kind::GroupPreset, nullptr,
      {S::Input, 3, "[-groups protein|dna|none]", "groups added to a generated character set (default none)"}},
     {"-revcomp", Kind::Revcomp, nullptr, {S::Input, 2, "[-revcomp]", "search both strands of DNA"}},
-    {"-table", Kind::ResultFile, nullptr,
-     {S::RankedResults, 1, "[-table FILE]", "tab-separated table of the patterns (- for standard output alone)"}},
-    {"-json", Kind::ResultFile, nullptr, {S::RankedResults, 2, "[-json FILE]", "the same rows as JSON"}},
-    {"-sites", Kind::ResultFile, nullptr,
-     {S::RankedResults, 3, "[-sites FILE]", "every occurrence of the rows kept"}},
-    {"-html", Kind::ResultFile, nullptr,
-     {S::RankedResults, 4, "[-html FILE]", "a self-contained HTML report with sequence logos"}},
+    // The result-file options (-table, -json, ...) are the rows of the sink
+    // table, so that a new output is told of where it is made.
     {"-sort", Kind::SortOrder, nullptr,
-     {S::RankedResults, 5, "[-sort pvalue|ratio|support|pattern]", "order of the rows (default pvalue)"}},
+     {S::RankedResults, kAfterFiles + 1, "[-sort pvalue|ratio|support|pattern]", "order of the rows (default pvalue)"}},
     {"-top", Kind::Top, nullptr,
-     {S::RankedResults, 6, "[-top N]", "keep the first N rows (default all; 50 on the HTML page)"}},
+     {S::RankedResults, kAfterFiles + 2, "[-top N]", "keep the first N rows (default all; 50 on the HTML page)"}},
     {"-maximal", Kind::ResultFlag, nullptr,
-     {S::RankedResults, 7, "[-maximal]", "leave out patterns a longer one holds with the same counts"}},
+     {S::RankedResults, kAfterFiles + 3, "[-maximal]", "leave out patterns a longer one holds with the same counts"}},
     {"-trim_wc", Kind::ResultFlag, nullptr,
-     {S::RankedResults, 8, "[-trim_wc]", "leave out patterns that end in a wildcard"}},
+     {S::RankedResults, kAfterFiles + 4, "[-trim_wc]", "leave out patterns that end in a wildcard"}},
     {"-flush", Kind::Flush, nullptr,
      {S::ReportAndProgress, 1, "[-flush line|block]",
       "flush the report per line (default) or through a large buffer"}},
@@ -149,8 +148,23 @@ int values_taken(Kind kind) {
   }
 }
 
+// The rows in the order they are tested: the table above, then one row per
+// result-file option of the sink table.
+const std::vector<OptionRow>& option_rows() {
+  static const std::vector<OptionRow> rows = [] {
+    std::vector<OptionRow> all(std::begin(kOptions), std::end(kOptions));
+    const std::vector<SinkKind>& kinds = sink_kinds();
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+      if (kinds[i].option != nullptr)
+        all.push_back({kinds[i].option, Kind::ResultFile, nullptr,
+                       {S::RankedResults, static_cast<int>(i), kinds[i].synopsis, kinds[i].help}});
+    return all;
+  }();
+  return rows;
+}
+
 const OptionRow* find_option(const char* word) {
-  for (const OptionRow& candidate : kOptions)
+  for (const OptionRow& candidate : option_rows())
     if (std::strcmp(word, candidate.word) == 0) return &candidate;
   return nullptr;
 }
@@ -375,8 +389,7 @@ bool early_option_flag(int argc, char** argv, const char* word) { return early_p
 
 std::vector<OptionHelpRow> option_help_rows() {
   std::vector<OptionHelpRow> rows;
-  rows.reserve(sizeof kOptions / sizeof kOptions[0]);
-  for (const OptionRow& row : kOptions) rows.push_back({row.word, row.help});
+  for (const OptionRow& row : option_rows()) rows.push_back({row.word, row.help});
   return rows;
 }
 
