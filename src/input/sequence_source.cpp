@@ -49,16 +49,6 @@ bool parse_input_format(const char* text, InputFormat& format) {
   return choose_word(text, kFormats, format);
 }
 
-const char* format_name(InputFormat format) {
-  switch (format) {
-    case InputFormat::Lines: return "lines";
-    case InputFormat::Fasta: return "fasta";
-    case InputFormat::Fastq: return "fastq";
-    case InputFormat::Auto: break;
-  }
-  return "auto";
-}
-
 std::unique_ptr<SequenceSource> SequenceSource::open(const char* name) {
   silence_htslib();
   std::unique_ptr<SequenceSource> source(new SequenceSource());

@@ -8,7 +8,6 @@ enum class InputFormat { Lines, Fasta, Fastq, Auto };
 
 // Parses the value of -format; false for a word that names no format.
 bool parse_input_format(const char* text, InputFormat& format);
-const char* format_name(InputFormat format);
 
 // A sequence file opened through htslib, so that plain, gzip and BGZF files
 // read alike and "-" is standard input. The first block is read ahead at

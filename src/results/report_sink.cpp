@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <string>
 
-#include "input/input_classes.h"
-#include "input/input_string.h"
 #include "results/result_sink.h"
 #include "run/globals.h"
 #include "run/progress.h"
@@ -27,7 +25,8 @@ class ReportSink : public ResultSink {
     if (K > 1) {
       for (int j = 0; j <= K; ++j)
         if (r.positions[j] != 0)
-          append("%s:%d/%d ", info_->input->classes->class_name(j), r.seqs[j], r.positions[j]);
+          append("%s:%d/%d ", j == 0 ? info_->unclassified.c_str() : info_->classes[j - 1].name.c_str(), r.seqs[j],
+                 r.positions[j]);
     }
     line_ += r.shown_set;
     if (showratio != 0) append(" R:%g", static_cast<double>(r.line_ratio));

@@ -37,6 +37,7 @@ struct RunInfo {
   const CHARSET* charset = nullptr;
   std::vector<std::string> files;    // the input files as given, file 1 at 0
   std::vector<ClassSource> classes;  // classes 1..K at 0..K-1
+  std::string unclassified = "No_class";  // the name of class slot 0
   std::vector<std::string> columns;  // the ranked rows' column names
   ProgressMeter* progress = nullptr;
   RunSummary figures;

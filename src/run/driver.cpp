@@ -9,7 +9,9 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "input/input_classes.h"
 #include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
@@ -180,6 +182,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   info.charset = input->charset.get();
   for (int f = 1; params.input_files[f] != nullptr; ++f) info.files.emplace_back(params.input_files[f]);
   info.classes = class_sources(*input, info.files);
+  info.unclassified = input->classes->class_name(0);
   info.columns = column_names(*input);
   if (params.progress) objects.progress = std::make_unique<ProgressMeter>();
   info.progress = objects.progress.get();

@@ -33,7 +33,7 @@ enum class Kind {
   Format,        // -format lines|fasta|fastq|auto
   GroupPreset,   // -groups protein|dna|none
   Revcomp,       // -revcomp, no value
-  ResultFile,    // -table, -json, -sites, -html: a file name or "-"
+  ResultFile,    // a row of the sink table: a file name or "-"
   SortOrder,     // -sort pvalue|ratio|support|pattern
   Top,           // -top N
   ResultFlag,    // -maximal, -trim_wc: no value

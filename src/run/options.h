@@ -14,7 +14,7 @@ struct RunParams {
   char* charset_file_name = nullptr;
   int cfonly = 0;
   InputOptions input;  // -format, -revcomp, -groups
-  ResultOptions results;  // -table, -json, -sites, -sort, -top, -maximal, -trim_wc
+  ResultOptions results;  // the result files, -sort, -top, -maximal, -trim_wc
   FlushMode flush = FlushMode::Line;  // -flush
   bool progress = false;              // -progress
 };
@@ -26,7 +26,7 @@ const char* early_option_value(int argc, char** argv, const char* word);
 // Whether an option without a value (--help, --version) is given, read the same way.
 bool early_option_flag(int argc, char** argv, const char* word);
 
-// Whether the command line sends the table, the JSON rows or the sites to
+// Whether the command line sends a result file (a row of the sink table) to
 // standard output ("-"), read before anything is printed so that nothing
 // else goes there. Reads the words as parse_options does, without effects.
 bool output_goes_to_stdout(int argc, char** argv);
