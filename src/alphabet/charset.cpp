@@ -13,6 +13,7 @@
 #include "alphabet/tokens.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ void CHARSET::read_file(std::FILE* file) {
     alphabet = newstring(letters);
     break;
   }
-  if (verbose_level > 0) std::printf("# Alphabet from charset file: %s\n", alphabet.c_str());
+  if (verbose_level > 0) std::fprintf(report_file(), "# Alphabet from charset file: %s\n", alphabet.c_str());
 
   for (char ch : alphabet) {
     const unsigned char u = static_cast<unsigned char>(ch);
@@ -138,7 +139,7 @@ void CHARSET::read_file(std::FILE* file) {
           std::fprintf(stderr, "Warning: the character %c in STOP list is missing from Alphabet\n\n", *p);
       }
     } else if (std::strncmp(t1, "p=", 2) == 0) {
-      if (verbose_level > 2) std::printf("# %s %s %s\n", t1, t2, t3);
+      if (verbose_level > 2) std::fprintf(report_file(), "# %s %s %s\n", t1, t2, t3);
       // A character outside the alphabet (the separator's '_') addresses code 0.
       cost[char_to_code[static_cast<unsigned char>(*t2)]] = to_probability(t3);
     } else if (std::strncmp(t1, "g=", 2) == 0) {

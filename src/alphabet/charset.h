@@ -60,7 +60,7 @@ class CHARSET {
   int mapstring(char* text, int n);
 
   // Print a code, a zero-terminated coded text ("<empty>" when empty) or n
-  // codes (zeros as "_") to standard output. A code that is neither a
+  // codes (zeros as "_") to the report's stream. A code that is neither a
   // character, a group nor a valid gap ends the run.
   void print(char code) const;
   void print(const char* text) const;

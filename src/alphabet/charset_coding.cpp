@@ -7,6 +7,7 @@
 #include "alphabet/charset.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ void append(unsigned char* row, int value) {
 int as_signed(unsigned char b) { return static_cast<signed char>(b); }
 
 void print_row_entries(const unsigned char* row) {
-  for (int i = 1; i <= row[0]; ++i) std::printf("%d ", as_signed(row[i]));
+  for (int i = 1; i <= row[0]; ++i) std::fprintf(report_file(), "%d ", as_signed(row[i]));
 }
 
 }  // namespace
@@ -72,21 +73,21 @@ void CHARSET::derive_tables() {
   }
 
   if (verbose_level > 1) {
-    std::fputs("\n Character class short test:\n-------------------\n", stdout);
+    std::fputs("\n Character class short test:\n-------------------\n", report_file());
     print_summary();
     for (int x = 0; x <= alphabet_size; ++x)
-      if (stop_flag[x]) std::printf("STOP char: %c\n", code_to_char[x]);
+      if (stop_flag[x]) std::fprintf(report_file(), "STOP char: %c\n", code_to_char[x]);
   }
   derive_costs();
 }
 
 void CHARSET::print_summary() const {
-  std::printf(" Charset filename: %s\n", filename.c_str());
-  std::printf(" Charset size:     %d\n", alphabet_size);
-  std::printf(" NR. of classes:   %d\n", nr_groups);
-  std::printf(" Total nr :\t%d\n", total_codes);
-  std::printf(" Alphabet :\t%s\n", alphabet.c_str());
-  std::printf(" Wildcard char: %d\n", wildcard_code);
+  std::fprintf(report_file(), " Charset filename: %s\n", filename.c_str());
+  std::fprintf(report_file(), " Charset size:     %d\n", alphabet_size);
+  std::fprintf(report_file(), " NR. of classes:   %d\n", nr_groups);
+  std::fprintf(report_file(), " Total nr :\t%d\n", total_codes);
+  std::fprintf(report_file(), " Alphabet :\t%s\n", alphabet.c_str());
+  std::fprintf(report_file(), " Wildcard char: %d\n", wildcard_code);
 }
 
 void CHARSET::derive_costs() {
@@ -96,7 +97,7 @@ void CHARSET::derive_costs() {
     const float p = cost[x];
     cost[x] = (p > 0 && p < 1) ? static_cast<float>(-(std::log(static_cast<long double>(p)) / ln2))
                                : -1.0f;
-    std::printf("# Char-pos %d = %g\n", x, static_cast<double>(cost[x]));
+    std::fprintf(report_file(), "# Char-pos %d = %g\n", x, static_cast<double>(cost[x]));
   }
   const long double group_bits = std::log(static_cast<long double>(nr_groups + 1)) / ln2;
   for (int g = alphabet_size + 1; g <= total_codes; ++g) {
@@ -104,19 +105,19 @@ void CHARSET::derive_costs() {
     cost[g] = (p > 0 && p < 1)
                   ? static_cast<float>(-(std::log(static_cast<long double>(p)) / ln2) - group_bits)
                   : -2.0f;
-    std::printf("# Gap-Char-pos %d = %g\n", g, static_cast<double>(cost[g]));
+    std::fprintf(report_file(), "# Gap-Char-pos %d = %g\n", g, static_cast<double>(cost[g]));
   }
 
   if (verbose_level <= 1) return;
-  std::fputs("\n# -log_2( Probabilities ) :\n", stdout);
+  std::fputs("\n# -log_2( Probabilities ) :\n", report_file());
   float sum = 0;
   for (int x = 0; x <= total_codes; ++x) {
     print(static_cast<char>(x));
-    std::printf(" %g\n", static_cast<double>(cost[x]));
+    std::fprintf(report_file(), " %g\n", static_cast<double>(cost[x]));
     sum += cost[x];
-    if (x == alphabet_size) std::printf("# SINGLETONS TOTAL: %g\n", static_cast<double>(sum));
+    if (x == alphabet_size) std::fprintf(report_file(), "# SINGLETONS TOTAL: %g\n", static_cast<double>(sum));
   }
-  std::printf("# ALL TOTAL: %g\n", static_cast<double>(sum));
+  std::fprintf(report_file(), "# ALL TOTAL: %g\n", static_cast<double>(sum));
 }
 
 int CHARSET::mapstring(char* text) {
@@ -184,20 +185,20 @@ void CHARSET::print(char code) const {
   const Element e = decode(static_cast<unsigned char>(code));
   if (e.after_gap && max_gap_nr <= 0) {
     std::fprintf(stderr, "ERROR: [unknown] %c\n", code);
-    std::printf("Unknown character %c\n", code);
+    std::fprintf(report_file(), "Unknown character %c\n", code);
     std::fputs("Character set file did not contain the character\n"
                "Check the input file(s) OR update the character set file\n\n",
-               stdout);
+               report_file());
     error("Don't want to use modified data: update char set file instead\n");
   }
-  if (e.after_gap) std::printf(".{%d,%d}", min_gap, max_gap);
+  if (e.after_gap) std::fprintf(report_file(), ".{%d,%d}", min_gap, max_gap);
   if (e.kind == Kind::Invalid) error("Was supposed to be a flexible wildcard... but was not\n");
-  std::fputs(label(e.code).c_str(), stdout);
+  std::fputs(label(e.code).c_str(), report_file());
 }
 
 void CHARSET::print(const char* text) const {
   if (*text == '\0') {
-    std::fputs("<empty>", stdout);
+    std::fputs("<empty>", report_file());
     return;
   }
   for (; *text; ++text) print(*text);
@@ -220,46 +221,47 @@ std::string CHARSET::spell(const std::string& codes) const {
 
 void CHARSET::test() const {
   if (verbose_level <= 0) return;
-  std::fputs("\n Character class test:\n-------------------\n", stdout);
+  std::fputs("\n Character class test:\n-------------------\n", report_file());
   print_summary();
   for (int x = 0; x <= alphabet_size; ++x)
-    if (stop_flag[x]) std::printf("STOP char: %c\n", code_to_char[x]);
-  std::fputs("\n\n", stdout);
+    if (stop_flag[x]) std::fprintf(report_file(), "STOP char: %c\n", code_to_char[x]);
+  std::fputs("\n\n", report_file());
 
-  std::fputs("Classes  :\n", stdout);
+  std::fputs("Classes  :\n", report_file());
   for (int k = 0; k < nr_groups; ++k)
-    std::printf("%s %s\n", group_members[k].c_str(), group_names[k].c_str());
+    std::fprintf(report_file(), "%s %s\n", group_members[k].c_str(), group_names[k].c_str());
 
-  std::fputs("%--------------- Character Set ---------------\n", stdout);
-  std::fputs("NR\tchar\tinhowmanygroups :\t groups, where char belongs \n\n", stdout);
+  std::fputs("%--------------- Character Set ---------------\n", report_file());
+  std::fputs("NR\tchar\tinhowmanygroups :\t groups, where char belongs \n\n", report_file());
   for (int x = 1; x <= total_codes; ++x) {
     if (x == alphabet_size + 1) {
-      std::fputs("% --------------- Character classes ------------\n", stdout);
-      std::fputs("NR\tclass\t\thowmanychars :\tcharacters in group\n\n", stdout);
+      std::fputs("% --------------- Character classes ------------\n", report_file());
+      std::fputs("NR\tclass\t\thowmanychars :\tcharacters in group\n\n", report_file());
     }
-    std::printf("%d\t", x);
+    std::fprintf(report_file(), "%d\t", x);
     if (x <= alphabet_size)
-      std::printf("%c\t\t", code_to_char[x]);
+      std::fprintf(report_file(), "%c\t\t", code_to_char[x]);
     else
-      std::printf("%s\t", group_names[x - alphabet_size - 1].c_str());
-    std::printf("%d : ", as_signed(members[x][0]));
+      std::fprintf(report_file(), "%s\t", group_names[x - alphabet_size - 1].c_str());
+    std::fprintf(report_file(), "%d : ", as_signed(members[x][0]));
     print_row_entries(members[x]);
-    std::putchar('\n');
+    std::fputc('\n', report_file());
   }
 
   if (verbose_level > 5) {
-    std::fputs("\n----------------------------------------------------------\nnr\tSigma\tAlpha\n", stdout);
+    std::fputs("\n----------------------------------------------------------\nnr\tSigma\tAlpha\n",
+               report_file());
     for (int i = 1; i < 256; ++i)
       if (char_to_code[i] != 0 || code_to_char[i] != 0)
-        std::printf("%d\t%d\t%u\n", i, as_signed(char_to_code[i]), code_to_char[i]);
-    std::fputs("\n----------------------------------\n\n", stdout);
+        std::fprintf(report_file(), "%d\t%d\t%u\n", i, as_signed(char_to_code[i]), code_to_char[i]);
+    std::fputs("\n----------------------------------\n\n", report_file());
   }
 
-  std::fputs("SUPERSETS for every character and char group are:\n", stdout);
-  std::fputs("NR :  superset_NR-s\n", stdout);
+  std::fputs("SUPERSETS for every character and char group are:\n", report_file());
+  std::fputs("NR :  superset_NR-s\n", report_file());
   for (int x = 0; x <= total_codes; ++x) {
-    std::printf("%d :\t", x);
+    std::fprintf(report_file(), "%d :\t", x);
     print_row_entries(supersets[x]);
-    std::putchar('\n');
+    std::fputc('\n', report_file());
   }
 }

@@ -18,6 +18,7 @@
 
 #include "alphabet/charset.h"
 #include "run/error.h"
+#include "run/report_stream.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ bool store_charset_text(const char* filename, const std::string& text, std::stri
 }
 
 void write_charset_file(const char* filename, const ByteCounts& counts, int length) {
-  std::printf("# Open %s\n\n", filename);
+  std::fprintf(report_file(), "# Open %s\n\n", filename);
   std::string why;
   if (!store_charset_text(filename, charset_file_text(counts, length, ""), why))
     error("Couldn't open file ", filename);

@@ -6,6 +6,7 @@
 #include "alphabet/tokens.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 
 int input_classes::add_class_name(const char* name) {
   int i = 1;
@@ -17,7 +18,7 @@ int input_classes::add_class_name(const char* name) {
   }
   if (!names[i]) {
     names[i] = newstring(name);
-    if (verbose_level > 3) std::printf("Added class %s with class NR = %d\n", name, i);
+    if (verbose_level > 3) std::fprintf(report_file(), "Added class %s with class NR = %d\n", name, i);
   } else if (verbose_level > 4) {
     std::fprintf(stderr, "Existing class %s with class NR = %d\n", name, i);
   }
@@ -28,7 +29,7 @@ int input_classes::countclasses() {
   int i = 1;
   while (i <= kMaxClasses && names[i]) ++i;
   const int n = i - 1;
-  std::printf("# Total: %d differenmt example-sets\n", n);
+  std::fprintf(report_file(), "# Total: %d differenmt example-sets\n", n);
   return n;
 }
 
@@ -45,10 +46,10 @@ const char* input_classes::class_name_short(int i) const {
 }
 
 void input_classes::test() const {
-  std::fputs("\n# Show all the used classes:\n", stdout);
+  std::fputs("\n# Show all the used classes:\n", report_file());
   for (int i = 0; i <= nr_classes + 1; ++i) {
     if (i == 0 || i == nr_classes + 1 || names[i])
-      std::printf("# class  %d\t= %s %s\n", i, class_name_short(i), class_name(i));
+      std::fprintf(report_file(), "# class  %d\t= %s %s\n", i, class_name_short(i), class_name(i));
   }
-  std::fputs("\n\n", stdout);
+  std::fputs("\n\n", report_file());
 }

@@ -9,6 +9,7 @@
 
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 
 namespace {
 
@@ -51,15 +52,15 @@ input_string::input_string(char** files, const char* charset_file_arg, int chars
   if (files == nullptr || files[1] == nullptr) error("No input files?\n");
 
   if (verbose_level > 1) {
-    if (charset_file == nullptr) std::fputs("# No character class file yet.\n", stdout);
-    std::fputs("# Start reading input file\n", stdout);
+    if (charset_file == nullptr) std::fputs("# No character class file yet.\n", report_file());
+    std::fputs("# Start reading input file\n", report_file());
   }
   read_examples(files);
 
-  if (verbose_level > 1) std::fputs("# Start reading char-set file\n", stdout);
+  if (verbose_level > 1) std::fputs("# Start reading char-set file\n", report_file());
   std::unique_ptr<CHARSET> given;
   if (charset_file != nullptr && charset_only == 0) {
-    if (verbose_level > 1) std::printf("# Charset given on command-line: %s\n", charset_file);
+    if (verbose_level > 1) std::fprintf(report_file(), "# Charset given on command-line: %s\n", charset_file);
     // A name that cannot be opened is not an error: the set is generated
     // under that name instead.
     if (std::FILE* f = std::fopen(charset_file, "r")) {
@@ -73,7 +74,7 @@ input_string::input_string(char** files, const char* charset_file_arg, int chars
   input_string_init(reading_, given.release());
 
   if (verbose_level > 1) {
-    std::fputs("# Input string initiation ok!\n", stdout);
+    std::fputs("# Input string initiation ok!\n", report_file());
     charset->test();
   }
 }
@@ -146,9 +147,9 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
 }
 
 std::unique_ptr<CHARSET> input_string::generate_charset() {
-  std::fputs("# Generate charclass file \n", stdout);
+  std::fputs("# Generate charclass file \n", report_file());
   const char* name = charset_file != nullptr ? charset_file : "default.charclass";
-  std::printf("# Open %s\n\n", name);
+  std::fprintf(report_file(), "# Open %s\n\n", name);
   // Without a sequence there is no character to list; the file would have an
   // empty alphabet, and reading it back would blame the file, not the input.
   if (nr_sequences == 0) fatal("the input holds no sequence, so there is no character set to generate");
@@ -193,31 +194,32 @@ void input_string::warn_mixed_case(const ByteCounts& counts) {
 }
 
 void input_string::test() {
-  std::printf("\n# The input data test:\n#\n%d strings, total length %d\n", nr_sequences, length);
+  std::fprintf(report_file(), "\n# The input data test:\n#\n%d strings, total length %d\n", nr_sequences,
+               length);
   if (verbose_level > 20) {
-    std::fputs("Full catenated string, which example, and example class:\n", stdout);
-    for (int p = 0; p < length; ++p) std::putchar(joined[p] != 0 ? joined[p] : '_');
-    std::putchar('\n');
-    for (int p = 0; p < length; ++p) std::printf("%d", seq_of_pos[p]);
-    std::putchar('\n');
-    for (int p = 0; p < length; ++p) std::putchar(class_of_seq[seq_of_pos[p]]);
+    std::fputs("Full catenated string, which example, and example class:\n", report_file());
+    for (int p = 0; p < length; ++p) std::fputc(joined[p] != 0 ? joined[p] : '_', report_file());
+    std::fputc('\n', report_file());
+    for (int p = 0; p < length; ++p) std::fprintf(report_file(), "%d", seq_of_pos[p]);
+    std::fputc('\n', report_file());
+    for (int p = 0; p < length; ++p) std::fputc(class_of_seq[seq_of_pos[p]], report_file());
   }
   if (verbose_level > 1) {
-    std::fputs("\n\nPubstrings:\n", stdout);
+    std::fputs("\n\nPubstrings:\n", report_file());
     for (int k = 1; k <= nr_sequences; ++k) {
       charset->print(reinterpret_cast<const char*>(coded) + seq_end[k - 1] + 1);
-      std::printf("\t%d\n", seq_end[k]);
+      std::fprintf(report_file(), "\t%d\n", seq_end[k]);
     }
-    std::fputs("Full catenated string, which example, and example class:\n", stdout);
+    std::fputs("Full catenated string, which example, and example class:\n", report_file());
     for (int p = 0; p < length; ++p) charset->print(static_cast<char>(coded[p]));
-    std::putchar('\n');
-    for (int p = 0; p < length; ++p) std::printf("%d", seq_of_pos[p]);
-    std::putchar('\n');
+    std::fputc('\n', report_file());
+    for (int p = 0; p < length; ++p) std::fprintf(report_file(), "%d", seq_of_pos[p]);
+    std::fputc('\n', report_file());
     for (int p = 0; p < length; ++p)
-      std::fputs(classes->class_name_short(class_of_seq[seq_of_pos[p]]), stdout);
-    std::fputs("\n\nFull public (mapped) string:\n", stdout);
+      std::fputs(classes->class_name_short(class_of_seq[seq_of_pos[p]]), report_file());
+    std::fputs("\n\nFull public (mapped) string:\n", report_file());
     charset->print(reinterpret_cast<const char*>(coded), length);
-    std::fputs("\n# End_of_input_test\n\n", stdout);
+    std::fputs("\n# End_of_input_test\n\n", report_file());
   }
 }
 

@@ -13,6 +13,7 @@
 #include "input/reading.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 
 namespace {
 
@@ -105,10 +106,10 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
   if (verbose_level >= 1 && verbose_level <= 3) {
     std::fputc('.', stderr);
   } else if (verbose_level > 3) {
-    std::printf("EX:\t%d\t%.*s\n", state.sequences, static_cast<int>(n), sequence);
+    std::fprintf(report_file(), "EX:\t%d\t%.*s\n", state.sequences, static_cast<int>(n), sequence);
     // The class's own name: nr_classes is not known yet, so class_name()
     // could mistake the newest class for the TOTAL slot.
-    std::printf("CL: %s\n", state.classes.names[class_nr]->c_str());
+    std::fprintf(report_file(), "CL: %s\n", state.classes.names[class_nr]->c_str());
   }
   ++state.sequences;
   ++file.sequences;
@@ -124,7 +125,7 @@ int input_string::read_examples(char** files) {
   for (int f = 1; files[f] != nullptr; ++f) {
     FileRead file{files[f], f, {}, 0, 0};
     std::snprintf(file.file_class, sizeof file.file_class, "%d", f);
-    if (verbose_level > 1) std::printf("# Start reading input file %s\n", file.name);
+    if (verbose_level > 1) std::fprintf(report_file(), "# Start reading input file %s\n", file.name);
     if (std::strcmp(file.name, "-") == 0) {
       if (stdin_read) fatal("standard input (-f -) can be read only once");
       stdin_read = true;

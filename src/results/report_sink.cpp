@@ -32,7 +32,7 @@ class ReportSink : public ResultSink {
     if (showratio != 0) append(" R:%g", static_cast<double>(r.line_ratio));
     if (binomial_prob != 0) append(" BP:%g", r.line_bp);
     line_ += '\n';
-    std::fwrite(line_.data(), 1, line_.size(), stdout);
+    std::fwrite(line_.data(), 1, line_.size(), report_file());
     if (info_->progress != nullptr) info_->progress->reported();
     flush_report();
   }

@@ -1,6 +1,5 @@
 #include "run/driver.h"
 
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -33,22 +32,22 @@
 namespace {
 
 void print_banner() {
-  std::fputs("# \n", stdout);
+  std::fputs("# \n", report_file());
   std::fputs("# MORVA - discovery of the patterns shared by families of sequences"
              " (pattern discovery)\n",
-             stdout);
+             report_file());
   std::fputs("# Version " MORVA_VERSION_TAG " translated " MORVA_MAIN_SOURCE " " __DATE__ " " __TIME__ "\n",
-             stdout);
-  std::fputs("# morva -h    for help on usage\n", stdout);
-  std::fputs("# \n\n", stdout);
+             report_file());
+  std::fputs("# morva -h    for help on usage\n", report_file());
+  std::fputs("# \n\n", report_file());
 }
 
 void echo_input_files(const RunParams& params) {
   for (int k = 1; k < 256 && params.input_files[k] != nullptr; ++k) {
     std::fprintf(stderr, "Input file nr %d = %s\n", k, params.input_files[k]);
-    std::printf("# Input file nr.%d = %s (file nr is used also as example class name \n", k,
+    std::fprintf(report_file(), "# Input file nr.%d = %s (file nr is used also as example class name \n", k,
                 params.input_files[k]);
-    std::printf("#                    -ms:%d %d  nr of strings where pattern should exist\n", k,
+    std::fprintf(report_file(), "#                    -ms:%d %d  nr of strings where pattern should exist\n", k,
                 min_strings_in_classes[k]);
   }
 }
@@ -77,22 +76,19 @@ std::string command_line(int argc, char** argv) {
   return line;
 }
 
-// With "-table -" (or -json, -sites, -html) standard output carries that
-// file and nothing else: the report that would go there is sent to
-// /dev/null, from the banner on, and the file gets the original stream.
-std::FILE* take_standard_output(RunObjects& objects) {
-  std::fflush(stdout);
-  const int fd = dup(STDOUT_FILENO);
-  std::FILE* stream = fd >= 0 ? fdopen(fd, "w") : nullptr;
-  if (stream == nullptr || std::freopen("/dev/null", "w", stdout) == nullptr)
-    fatal("cannot set standard output aside for the result file: %s", std::strerror(errno));
-  objects.result_stream.reset(stream);
-  return stream;
+// With "-table -" (or another result file on "-") standard output carries
+// that file and nothing else: the report, from the banner on, goes to a
+// stream that discards it, and the result sink writes to standard output.
+void set_report_aside(RunObjects& objects) {
+  std::FILE* nowhere = open_discarding_stream();
+  if (nowhere == nullptr) fatal("cannot set the report aside for the result file: %s", std::strerror(errno));
+  objects.report_aside.reset(nowhere);
+  set_report_file(nowhere);
 }
 
 // The sinks the options chose, in the order of the sink table: the report
 // lines unless a result file takes standard output, and every file asked for.
-std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& options, std::FILE* result_stream) {
+std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& options) {
   const std::vector<SinkKind>& kinds = sink_kinds();
   bool file_on_stdout = false;
   for (std::size_t i = 0; i < kinds.size(); ++i)
@@ -103,7 +99,7 @@ std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& optio
     if (!chosen) continue;
     SinkSetting setting;
     setting.file = options.files[i];
-    setting.standard_output = result_stream != nullptr ? result_stream : stdout;
+    setting.standard_output = stdout;
     setting.page_rows = options.html_rows();
     sinks.push_back(kinds[i].make(setting));
   }
@@ -140,7 +136,7 @@ int run(int argc, char** argv, RunObjects& objects) {
     finish_report();
     return 0;
   }
-  std::FILE* result_stream = output_goes_to_stdout(argc, argv) ? take_standard_output(objects) : nullptr;
+  if (output_goes_to_stdout(argc, argv)) set_report_aside(objects);
   FlushMode flush = FlushMode::Line;
   if (const char* mode = early_option_value(argc, argv, "-flush")) parse_flush_mode(mode, flush);
   set_report_flushing(flush);
@@ -152,7 +148,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   warn_unused_ranking(argc, argv, params.results);
 
   if (params.input_files[1] == nullptr) {
-    std::fflush(stdout);
+    std::fflush(report_file());
     std::fputs("\n\nMissing filename  [-f filename]\n", stderr);
     print_usage(stderr);
     return 1;
@@ -173,7 +169,7 @@ int run(int argc, char** argv, RunObjects& objects) {
     return 1;
   }
   if ((input->length <= 99 && verbose_level > 1) || verbose_level > 10) input->test();
-  if (verbose_level > 10) std::fputs("# Make preparations for the pattern tree construction\n", stdout);
+  if (verbose_level > 10) std::fputs("# Make preparations for the pattern tree construction\n", report_file());
 
   check_search_settings(*input);
   RunInfo info;
@@ -187,17 +183,17 @@ int run(int argc, char** argv, RunObjects& objects) {
   if (params.progress) objects.progress = std::make_unique<ProgressMeter>();
   info.progress = objects.progress.get();
   objects.results = std::make_unique<Results>(params.results, std::move(info),
-                                              chosen_sinks(params.results, result_stream));
+                                              chosen_sinks(params.results));
   objects.tree = std::make_unique<GSTree>(input, objects.results.get(), objects.progress.get());
   GSTree* tree = objects.tree.get();
-  std::fputs("\n\n# Start the creation of patterns:\n\n\n", stdout);
+  std::fputs("\n\n# Start the creation of patterns:\n\n\n", report_file());
   tree->STreePQ();
   objects.results->search_ended();
   if (verbose_level > 1) {
-    std::fputs("\n # How many sets and sizes:\n", stdout);
+    std::fputs("\n # How many sets and sizes:\n", report_file());
     tree->registry().test();
   }
-  std::fputs("\n\n# Patterns are ready\n", stdout);
+  std::fputs("\n\n# Patterns are ready\n", report_file());
   tree->test();
   objects.results->finish();
   finish_report();
@@ -206,15 +202,25 @@ int run(int argc, char** argv, RunObjects& objects) {
 
 }  // namespace
 
+namespace {
+
+// What was written goes out before the message, so that the streams interleave.
+void flush_before_message() {
+  std::fflush(report_file());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
 int morva_run(int argc, char** argv, RunObjects& objects) {
   try {
     return run(argc, argv, objects);
   } catch (const specfns::MathException& e) {
-    std::fflush(stdout);
+    flush_before_message();
     std::fprintf(stderr, "Math error in function %s: %s\n", e.function(), e.type());
     return 1;
   } catch (const std::bad_alloc&) {
-    std::fflush(stdout);
+    flush_before_message();
     std::fputs("Out of memory\n", stderr);
     return 1;
   }
@@ -225,9 +231,12 @@ int morva_main(int argc, char** argv) {
   // set of the search points into them; they are held here rather than
   // destroyed, which would only cost time at the end of a large run.
   static RunObjects* objects = new RunObjects;
-  const int status = morva_run(argc, argv, *objects);
-  if (objects->result_stream) std::fflush(objects->result_stream.get());
-  return status;
+  return morva_run(argc, argv, *objects);
+}
+
+void RunObjects::ReportAside::operator()(std::FILE* f) const {
+  if (report_file() == f) set_report_file(nullptr);
+  std::fclose(f);
 }
 
 RunObjects::RunObjects() = default;

@@ -11,10 +11,12 @@ class ProgressMeter;
 // the end of the process (nodes and sets point into it) while a harness
 // that runs many times in one process gives it back after each run.
 struct RunObjects {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+  // The stream the report goes to while a result file has standard output;
+  // closing it gives the report standard output back.
+  struct ReportAside {
+    void operator()(std::FILE* f) const;
   };
-  std::unique_ptr<std::FILE, Closer> result_stream;  // standard output's, set aside for a result file
+  std::unique_ptr<std::FILE, ReportAside> report_aside;
   std::unique_ptr<ProgressMeter> progress;
   std::unique_ptr<Results> results;
   std::unique_ptr<input_string> input;

@@ -4,8 +4,23 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "run/report_stream.h"
+
+namespace {
+
+void flush_before_message() {
+  // The report first, so that it and the message interleave as they were
+  // written; then standard output when it is a different stream, which
+  // carries a result file and must not lose its buffered end.
+  std::FILE* report = report_file();
+  std::fflush(report);
+  if (report != stdout) std::fflush(stdout);
+}
+
+}  // namespace
+
 void fatal_exit() {
-  std::fflush(stdout);
+  flush_before_message();
   std::fflush(stderr);
 #ifdef MORVA_FUZZ
   throw FatalError{};
@@ -15,19 +30,19 @@ void fatal_exit() {
 }
 
 void error(const char* message) {
-  std::fflush(stdout);
+  flush_before_message();
   std::fprintf(stderr, "%s\n", message);
   fatal_exit();
 }
 
 void error(const char* message, const char* text) {
-  std::fflush(stdout);
+  flush_before_message();
   std::fprintf(stderr, "%s %s\n", message, text ? text : "");
   fatal_exit();
 }
 
 void error(const char* message, long long number) {
-  std::fflush(stdout);
+  flush_before_message();
   std::fprintf(stderr, "%s %lld\n", message, number);
   fatal_exit();
 }
@@ -37,7 +52,7 @@ namespace {
 // One line on standard error: the prefix that tells scripts what it is,
 // then the formatted text.
 void write_message(const char* prefix, const char* format, va_list args) {
-  std::fflush(stdout);
+  flush_before_message();
   std::fputs(prefix, stderr);
   std::vfprintf(stderr, format, args);
   std::fputc('\n', stderr);

@@ -1,8 +1,9 @@
 #pragma once
 // The one fatal path of the program: every subsystem ends a run through these.
 // Each writes the message (for the two-argument forms a blank and the
-// argument) and an end of line to standard error, flushes standard output
-// first so the two streams interleave sensibly, and exits with status 1.
+// argument) and an end of line to standard error, flushes the report's
+// stream first so the two streams interleave sensibly, and exits with
+// status 1.
 
 [[noreturn]] void error(const char* message);
 [[noreturn]] void error(const char* message, const char* text);

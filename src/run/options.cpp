@@ -212,7 +212,7 @@ const char kKnownOrders[] =
 // Returns the argument after position i, or refuses the option standing last.
 const char* value_after(int argc, char** argv, int i, const char* option) {
   if (i + 1 >= argc) {
-    std::fflush(stdout);
+    std::fflush(report_file());
     std::fprintf(stderr, "Missing value for option %s\n", option);
     fatal_exit();
   }
@@ -246,7 +246,7 @@ void set_genorder(const char* value) {
                    value);
   }
   if (static_cast<unsigned>(genorder) > 3) {
-    std::fflush(stdout);
+    std::fflush(report_file());
     print_usage(stderr);
     std::fputs(kKnownOrders, stderr);
     fatal_exit();
@@ -257,7 +257,7 @@ void add_input_file(RunParams& params, char* name) {
   int slot = 1;
   while (slot < 256 && params.input_files[slot] != nullptr) ++slot;
   if (slot > kMaxInputFiles) {
-    std::fflush(stdout);
+    std::fflush(report_file());
     std::fprintf(stderr, "Too many input files: at most %d can be given with -f\n", kMaxInputFiles);
     fatal_exit();
   }
@@ -407,15 +407,15 @@ void parse_options(int argc, char** argv, RunParams& params) {
     const char* arg = argv[i];
     const OptionRow* row = find_option(arg);
     if (row == nullptr) {
-      std::fflush(stdout);
+      std::fflush(report_file());
       std::fprintf(stderr, "Unknown option: %s", arg);
       print_usage(stderr);
       fatal_exit();
     }
     switch (row->kind) {
       case Kind::Help:
-        std::fputs(argv[0], stdout);
-        print_usage(stdout);
+        std::fputs(argv[0], report_file());
+        print_usage(report_file());
         fatal_exit();
       case Kind::Int:
         *row->target = read_int(value_after(argc, argv, i, arg), arg);
@@ -559,7 +559,8 @@ void validate_settings(const RunParams& params) {
     error("Maximum number of positions is less than minimum nr of positions");
   if (maxstrings != 0 && maxstrings < minstrings)
     error("Maximum number of sequences is less than minimum nr of sequences");
-  if (goodratio != 0.0f) std::printf("# Goodness ratio: %g\n", static_cast<double>(goodratio));
+  if (goodratio != 0.0f)
+    std::fprintf(report_file(), "# Goodness ratio: %g\n", static_cast<double>(goodratio));
   // The position count of a pattern is an 8-bit field: a start outside its
   // range would wrap (256 acting as 0), and a gap distance above its top
   // could never be reached.

@@ -14,6 +14,8 @@ namespace {
 
 // The stream's own configuration, like stdio's buffer state: set once by
 // the driver before the report begins.
+std::FILE* report = nullptr;  // null: standard output
+
 struct BlockState {
   bool on = false;
   sigset_t held;
@@ -32,14 +34,29 @@ double now() {
   return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
+// A discarding stream's write: the whole buffer is taken, so stdio never
+// sees a short write or an error.
+ssize_t discard(void*, const char*, std::size_t size) { return static_cast<ssize_t>(size); }
+
 void write_out() {
-  if (std::fflush(stdout) == EOF || std::ferror(stdout)) {
+  std::FILE* out = report_file();
+  if (std::fflush(out) == EOF || std::ferror(out)) {
     std::fputs("Error: the report could not be written to standard output\n", stderr);
     fatal_exit();
   }
 }
 
 }  // namespace
+
+std::FILE* report_file() { return report != nullptr ? report : stdout; }
+
+void set_report_file(std::FILE* stream) { report = stream; }
+
+std::FILE* open_discarding_stream() {
+  cookie_io_functions_t functions{};
+  functions.write = discard;
+  return fopencookie(nullptr, "w", functions);
+}
 
 bool parse_flush_mode(const char* text, FlushMode& mode) {
   static const std::pair<const char*, FlushMode> kModes[] = {{"line", FlushMode::Line},
@@ -52,7 +69,7 @@ void set_report_flushing(FlushMode mode) {
   // A buffer well above the flush size, so that stdio itself rarely writes
   // in the middle of a line; and the stop signals held back until a line
   // end, where the report is complete.
-  std::setvbuf(stdout, nullptr, _IOFBF, kBufferSize);
+  std::setvbuf(report_file(), nullptr, _IOFBF, kBufferSize);
   sigemptyset(&block.held);
   sigaddset(&block.held, SIGINT);
   sigaddset(&block.held, SIGTERM);
@@ -68,11 +85,11 @@ void flush_report() {
   }
   // The clock and the pending signals are asked every 64th line end only:
   // a system call per line would cost much of what the buffer saves.
-  if (__fpending(stdout) < kFlushAt && (++block.calls & 63) != 0) return;
+  if (__fpending(report_file()) < kFlushAt && (++block.calls & 63) != 0) return;
   sigset_t pending;
   sigpending(&pending);
   const bool stop = sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
-  if (stop || __fpending(stdout) >= kFlushAt || now() - block.last_flush >= kFlushEvery) {
+  if (stop || __fpending(report_file()) >= kFlushAt || now() - block.last_flush >= kFlushEvery) {
     write_out();
     block.last_flush = now();
   }

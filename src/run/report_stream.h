@@ -1,6 +1,23 @@
 #pragma once
 
-// How the report on standard output reaches its reader.
+#include <cstdio>
+
+// The stream the report is written to: standard output unless the driver
+// chose another before the banner. Every part of the report writes here,
+// never to stdout by name, so that standard output can carry a result file
+// alone.
+std::FILE* report_file();
+
+// Chooses the report's stream; called once, before the report begins and
+// before set_report_flushing. A null stream leaves standard output.
+void set_report_file(std::FILE* stream);
+
+// A stream that accepts every write and keeps nothing, with no file
+// descriptor behind it: the report's stream when standard output carries a
+// result file. Null only when the C library cannot create it.
+std::FILE* open_discarding_stream();
+
+// How the report reaches its reader.
 enum class FlushMode {
   Line,   // flushed after every pattern line and every node: survives any cut
   Block,  // through a large buffer, written out at line ends every 0.1 s or

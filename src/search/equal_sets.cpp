@@ -4,6 +4,7 @@
 
 #include "alphabet/charset.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 #include "search/gstree.h"
 #include "sets/set_registry.h"
 
@@ -16,11 +17,11 @@ inline bool is_duplicate(const STree_Node* k) {
 }  // namespace
 
 void GSTree::print_abandon(const char* verdict, STree_Node* first, STree_Node* second) {
-  std::fputs("\t# ABANDON: ", stdout);
+  std::fputs("\t# ABANDON: ", report_file());
   charset->print(treestring(first));
-  std::fputs(verdict, stdout);
+  std::fputs(verdict, report_file());
   charset->print(treestring(second));
-  std::fputs("\n", stdout);
+  std::fputs("\n", report_file());
 }
 
 int GSTree::handle_equal_nodes(STree_Node* n) {
@@ -43,9 +44,9 @@ int GSTree::handle_equal_nodes(STree_Node* n) {
   n->set_id->node = n;
   if (n->children == nullptr) return 0;
 
-  if (reportduplicates != 0) std::fputs("# ABANDON DURING PROPAGATE\n", stdout);
+  if (reportduplicates != 0) std::fputs("# ABANDON DURING PROPAGATE\n", report_file());
   Propagate_Best_pat(n);
-  if (reportduplicates != 0) std::fputs("# END ABANDON DURING PROPAGATE\n", stdout);
+  if (reportduplicates != 0) std::fputs("# END ABANDON DURING PROPAGATE\n", report_file());
   return 0;
 }
 
@@ -65,7 +66,7 @@ int GSTree::Propagate_Best_pat(STree_Node* n) {
     STree_Node* k = block + i;
     if (k->children == nullptr && is_duplicate(k)) handle_equal_nodes(k);
     if (k->children != nullptr) {
-      std::fputs("# DEBUG: PROPAGATE Best_pat\n", stdout);
+      std::fputs("# DEBUG: PROPAGATE Best_pat\n", report_file());
       Propagate_Best_pat(k);
     }
   }

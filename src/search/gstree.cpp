@@ -8,6 +8,7 @@
 #include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/report_stream.h"
 #include "sets/set_registry.h"
 #include "search/p_queue.h"
 #include "sets/sets.h"
@@ -15,7 +16,7 @@
 void check_search_settings(const input_string& input) {
   const int last_slot = input.classes->nr_classes + 1;
   if (minclass < 0 || minclass > last_slot) {
-    std::fflush(stdout);
+    std::fflush(report_file());
     std::fprintf(stderr,
                  "The class slot %d of -minstringsinclass or -ms is not a class slot of this input "
                  "(0..%d)\n",
@@ -23,7 +24,7 @@ void check_search_settings(const input_string& input) {
     fatal_exit();
   }
   if (freq_set < 0 || freq_set > last_slot) {
-    std::fflush(stdout);
+    std::fflush(report_file());
     std::fprintf(stderr, "The class slot %d of -freq_set is not a class slot of this input (0..%d)\n",
                  freq_set, last_slot);
     fatal_exit();
@@ -38,7 +39,7 @@ void check_search_settings(const input_string& input) {
     if (last_slot == 2) in_class[2] = input.nr_sequences;  // slot 2 holds the totals then
     for (int c = 1; c <= 2; ++c) {
       if (in_class[c] == 0 || last_slot < c) {
-        std::fflush(stdout);
+        std::fflush(report_file());
         std::fprintf(stderr,
                      "The goodness ratio and the binomial test compare example classes 1 and 2, "
                      "but class %d has no input sequence\n",
@@ -52,37 +53,37 @@ void check_search_settings(const input_string& input) {
 namespace {
 
 void print_settings_echo(int freq_slot) {
-  std::printf("\n\n");
-  std::printf(" -minpos     = %d\t-maxpos %d\n", minpos, maxpos);
-  std::printf(" -minstrings = %d\t-maxstrings %d\n", minstrings, maxstrings);
-  std::printf(" -minstringsinclass %d %d\n", minclass, minstringsinclass);
-  std::printf(" -minlevel   = %d\n", minlevel);
-  std::printf(" -maxlevel   = %d\n", maxlevel);
-  std::printf(" -onepos     = %d\n", onepos);
-  std::printf(" -onestr     = %d\n", onestr);
-  std::printf("\n -maxgrp     = %d\n", maxgrp);
-  std::printf(" -nr_wc_allowed = %d\n", nr_wc_allowed);
-  std::printf(" -shortest_wc_run = %d\n", shortest_wc_run);
-  std::printf(" -longest_wc_run = %d\n", longest_wc_run);
-  std::printf("\n -max_gap_nr = %d gaps of length\n", max_gap_nr);
-  std::printf("    (-min_gap=%d,-max_gap=%d) are allowed\n -no_gap_len = %d", min_gap, max_gap,
-              no_gap_len);
-  std::printf(" Gap can be introduced only after so many positions\n -init_gap_len = %d",
-              init_gap_len);
-  std::printf(
+  std::fprintf(report_file(), "\n\n");
+  std::fprintf(report_file(), " -minpos     = %d\t-maxpos %d\n", minpos, maxpos);
+  std::fprintf(report_file(), " -minstrings = %d\t-maxstrings %d\n", minstrings, maxstrings);
+  std::fprintf(report_file(), " -minstringsinclass %d %d\n", minclass, minstringsinclass);
+  std::fprintf(report_file(), " -minlevel   = %d\n", minlevel);
+  std::fprintf(report_file(), " -maxlevel   = %d\n", maxlevel);
+  std::fprintf(report_file(), " -onepos     = %d\n", onepos);
+  std::fprintf(report_file(), " -onestr     = %d\n", onestr);
+  std::fprintf(report_file(), "\n -maxgrp     = %d\n", maxgrp);
+  std::fprintf(report_file(), " -nr_wc_allowed = %d\n", nr_wc_allowed);
+  std::fprintf(report_file(), " -shortest_wc_run = %d\n", shortest_wc_run);
+  std::fprintf(report_file(), " -longest_wc_run = %d\n", longest_wc_run);
+  std::fprintf(report_file(), "\n -max_gap_nr = %d gaps of length\n", max_gap_nr);
+  std::fprintf(report_file(), "    (-min_gap=%d,-max_gap=%d) are allowed\n -no_gap_len = %d", min_gap,
+               max_gap, no_gap_len);
+  std::fprintf(report_file(), " Gap can be introduced only after so many positions\n -init_gap_len = %d",
+               init_gap_len);
+  std::fprintf(report_file(),
       " Initial value for position/gap count - be careful...\n -only_print_if_gap_allowed = %d",
       only_print_if_gap_allowed);
-  std::printf(" When printing allowed...\n\n -abandonequal %d\n", abandonequal);
-  std::printf(" -reportduplicates = %d\n", reportduplicates);
-  std::printf("\n -genorder %d\n", genorder);
-  std::printf("   -freq_set %d\n", freq_slot);
-  std::printf("\n -showsets   = %d\n", showsets);
-  std::printf(" -showratio  = %d\n", showratio);
-  std::printf(" -goodratio  = %g\n", static_cast<double>(goodratio));
-  std::printf(" -binomial_prob = %g\n", binomial_prob);
-  std::printf("                  %g\n", binomial_prob_compare);
-  std::printf(" -costf = %d\n", costf);
-  std::printf("\n\n");
+  std::fprintf(report_file(), " When printing allowed...\n\n -abandonequal %d\n", abandonequal);
+  std::fprintf(report_file(), " -reportduplicates = %d\n", reportduplicates);
+  std::fprintf(report_file(), "\n -genorder %d\n", genorder);
+  std::fprintf(report_file(), "   -freq_set %d\n", freq_slot);
+  std::fprintf(report_file(), "\n -showsets   = %d\n", showsets);
+  std::fprintf(report_file(), " -showratio  = %d\n", showratio);
+  std::fprintf(report_file(), " -goodratio  = %g\n", static_cast<double>(goodratio));
+  std::fprintf(report_file(), " -binomial_prob = %g\n", binomial_prob);
+  std::fprintf(report_file(), "                  %g\n", binomial_prob_compare);
+  std::fprintf(report_file(), " -costf = %d\n", costf);
+  std::fprintf(report_file(), "\n\n");
 }
 
 }  // namespace
@@ -108,11 +109,11 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
   nr_classes = input->classes->nr_classes;
 
   if (verbose_level > 1) {
-    std::printf("# Number of all input strings was %d\n", input->nr_sequences);
-    std::printf("# Full length of all input strings in internal representation is %d\n",
-                coded_length);
-    std::printf("# Input strings belonged to total of %d classes\n", nr_classes);
-    std::printf("# Count the number of the occurrences of all characters ...\n");
+    std::fprintf(report_file(), "# Number of all input strings was %d\n", input->nr_sequences);
+    std::fprintf(report_file(), "# Full length of all input strings in internal representation is %d\n",
+                 coded_length);
+    std::fprintf(report_file(), "# Input strings belonged to total of %d classes\n", nr_classes);
+    std::fprintf(report_file(), "# Count the number of the occurrences of all characters ...\n");
   }
   long long occurrences[256] = {};
   for (int p = 0; p < coded_length; ++p) ++occurrences[coded_string[p]];
@@ -120,11 +121,11 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
     for (int v = 0; v < 256; ++v) {
       if (occurrences[v] == 0) continue;
       charset->print(static_cast<char>(v));
-      std::printf(" %lld\n", occurrences[v]);
+      std::fprintf(report_file(), " %lld\n", occurrences[v]);
     }
-    std::printf("\n\n");
+    std::fprintf(report_file(), "\n\n");
   }
-  std::printf("# Character set size: %d\n", charset->alphabet_size);
+  std::fprintf(report_file(), "# Character set size: %d\n", charset->alphabet_size);
 
   const int total_codes = charset->total_codes;
   const int alphabet_size = charset->alphabet_size;
@@ -136,9 +137,10 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
     code_counts.assign(total_codes + 1, 0);
     code_positions.resize(alphabet_size + 1);
     code_positions[0].assign(2, 0);
-    if (verbose_level > 3) std::printf("# Char nr. 0 gets space %zu\n", full);
+    if (verbose_level > 3) std::fprintf(report_file(), "# Char nr. 0 gets space %zu\n", full);
     for (int k = 1; k <= alphabet_size; ++k) {
-      if (verbose_level > 3) std::printf("# Char nr. %d gets space %lld\n", k, occurrences[k]);
+      if (verbose_level > 3)
+        std::fprintf(report_file(), "# Char nr. %d gets space %lld\n", k, occurrences[k]);
       code_positions[k].assign(static_cast<std::size_t>(occurrences[k]) + 2, 0);
     }
     cleantmp();
@@ -146,12 +148,12 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
       gap_code_counts.assign(total_codes + 1, 0);
       gap_code_positions.resize(alphabet_size + 1);
       gap_code_positions[0].assign(2, 0);
-      if (verbose_level > 3) std::printf("# Char nr. *%d gets space %zu\n", 0, full);
+      if (verbose_level > 3) std::fprintf(report_file(), "# Char nr. *%d gets space %zu\n", 0, full);
       for (int k = 1; k <= alphabet_size; ++k) {
         if (verbose_level > 3) {
-          std::printf("# Char nr. *%d %d ", k + total_codes, k + 128);
+          std::fprintf(report_file(), "# Char nr. *%d %d ", k + total_codes, k + 128);
           charset->print(static_cast<char>(k + 128));
-          std::printf(" gets space %lld\n", occurrences[k]);
+          std::fprintf(report_file(), " gets space %lld\n", occurrences[k]);
         }
         gap_code_positions[k].assign(static_cast<std::size_t>(occurrences[k]) + 2, 0);
       }
@@ -212,10 +214,10 @@ void GSTree::clean_gap_tmp() {
 void GSTree::test() {
   if (verbose_level > 10 && input != nullptr) {
     input->test();
-    std::printf("\n\n# Check the full-string:\n");
-    std::printf("# String-length: %d\n", coded_length);
+    std::fprintf(report_file(), "\n\n# Check the full-string:\n");
+    std::fprintf(report_file(), "# String-length: %d\n", coded_length);
     input->print(reinterpret_cast<const char*>(coded_string), coded_length);
   } else {
-    std::printf("# Input String not tested \n");
+    std::fprintf(report_file(), "# Input String not tested \n");
   }
 }

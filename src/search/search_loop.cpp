@@ -34,7 +34,7 @@ float priority_of(const STree_Node* node, int& order_counter) {
     case 3:
       return static_cast<float>(node->freq);
     default:
-      std::fflush(stdout);
+      std::fflush(report_file());
       std::fprintf(stderr, "ERROR: -genorder %d is unknown\n", genorder);
       std::fputs(
           "Known orders are:\n 0 - breadth first, default\n 1 - depth first\n 2 - Order based on "
@@ -126,7 +126,7 @@ int GSTree::STreePQ() {
     if (genorder == 2 && node->freq < last_frequency) {
       if (kReleaseSets) set_registry->Delete_all_sets_from_slot(last_frequency);
       last_frequency = node->freq;
-      std::printf("\n\n# NR of sequences == %d\n", last_frequency);
+      std::fprintf(report_file(), "\n\n# NR of sequences == %d\n", last_frequency);
     }
     if (node->level >= minlevel) Print_Pattern(node);
     flush_report();
@@ -182,8 +182,8 @@ int GSTree::STreePQ() {
       }
     }
   }
-  std::printf("\n# Tree is ready. Maximum depth (levels): %d and treenodes: %d\n", deepest,
-              node_count);
+  std::fprintf(report_file(), "\n# Tree is ready. Maximum depth (levels): %d and treenodes: %d\n",
+               deepest, node_count);
   if (progress != nullptr) progress->finish(node_count);
   std::fflush(stderr);
   return 1;

@@ -5,10 +5,12 @@
 #include <new>
 
 #include "run/error.h"
+#include "run/report_stream.h"
 
 Set_of_Sets::Set_of_Sets(int D, int S)
     : domain_size(D), nr_slots(S), nr_sets(0), nr_deleted(0), free_ids(nullptr) {
-  std::printf("# Set_of_Sets: Domain size is: %d and nr. of set-collections is %d\n", D, S);
+  std::fprintf(report_file(), "# Set_of_Sets: Domain size is: %d and nr. of set-collections is %d\n", D,
+               S);
   sets = std::make_unique<Sets>(D);
   if (S < 0) error("ERROR: Set_of_Sets: negative number of set-collections:", S);
   slots.assign(static_cast<std::size_t>(S) + 1, nullptr);
@@ -166,18 +168,18 @@ int Set_of_Sets::count_treenodes(Set_ID* id) const {
 }
 
 void Set_of_Sets::test() const {
-  std::printf("\n\nShow ALL sets of Set_of_Sets:\nDomain Size: %d\n", domain_size);
+  std::fprintf(report_file(), "\n\nShow ALL sets of Set_of_Sets:\nDomain Size: %d\n", domain_size);
   int total = 0;
   int shown = 0;
   for (std::size_t i = 0; i < slots.size(); ++i) {
     if (slots[i] == nullptr) continue;
     const int n = count_treenodes(slots[i]);
     total += n;
-    std::printf("%d\t%d", static_cast<int>(i), n);
+    std::fprintf(report_file(), "%d\t%d", static_cast<int>(i), n);
     ++shown;
-    std::fputs(shown % 3 == 0 ? "\n" : "\t\t", stdout);
+    std::fputs(shown % 3 == 0 ? "\n" : "\t\t", report_file());
   }
-  std::printf("\n------------------\nTotal of %d (%d) different sets!\n\n", total, nr_sets);
+  std::fprintf(report_file(), "\n------------------\nTotal of %d (%d) different sets!\n\n", total, nr_sets);
 }
 
 int* Set_of_Sets::new_counts(int n) {

@@ -57,7 +57,7 @@ class Set_of_Sets {
   int count_treenodes(Set_ID* id) const;
   // A cleared handle from the free list, which is refilled by a new block.
   Set_ID* new_setid();
-  // Writes the per-slot report of the stored sets to standard output.
+  // Writes the per-slot report of the stored sets to the report's stream.
   void test() const;
   // A zeroed count block of n ints for a handle's `counts`; delete_set frees it.
   int* new_counts(int n);
