@@ -4,11 +4,14 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
 #include "results/pattern_record.h"
 #include "results/result_sink.h"
+#include "run/globals.h"
+#include "run/report_stream.h"
 
 namespace {
 
@@ -107,6 +110,39 @@ TEST(ResultSinks, EveryFileOptionNamesItsOwnRowAndAFileThatCannotBeWrittenEndsTh
         sink->begin(info);
       },
       testing::ExitedWithCode(1), "morva: error: cannot write /nonexistent-dir/t.tsv: No such file or directory");
+}
+
+// The report line takes its extras from the record as the acceptance tests
+// computed them, and names class slot 0 only where it holds positions.
+TEST(ResultSinks, TheReportLineCarriesWhatTheRunShows) {
+  RunInfo info = two_classes();
+  PatternRecord r = record("G.{1,3}K", 0, 3, 1, -1);
+  r.positions = {2, 4, 1, 7};
+  r.cost = 12.5f;
+  r.shown_set = "Seq:1:2:4";
+  r.line_ratio = 2.25f;
+  r.line_bp = 1.5e-7;
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* report = open_memstream(&text, &size);
+  ASSERT_NE(report, nullptr);
+  set_report_file(report);
+  const int saved_costf = costf, saved_showratio = showratio;
+  const double saved_bp = binomial_prob;
+  costf = 1, showratio = 1, binomial_prob = 0.01;
+  auto sink = sink_kinds().front().make(SinkSetting{});
+  sink->begin(info);
+  sink->pattern(r);
+  costf = 0, showratio = 0, binomial_prob = 0;
+  r.shown_set.clear();
+  sink->pattern(r);
+  costf = saved_costf, showratio = saved_showratio, binomial_prob = saved_bp;
+  set_report_file(nullptr);
+  std::fclose(report);
+  EXPECT_EQ(std::string(text, size),
+            "G.{1,3}K 12.5 4/7 No_class:0/2 1:3/4 2:1/1 Seq:1:2:4 R:2.25 BP:1.5e-07\n"
+            "G.{1,3}K 4/7 No_class:0/2 1:3/4 2:1/1 \n");
+  std::free(text);
 }
 
 }  // namespace
