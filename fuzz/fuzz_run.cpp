@@ -29,6 +29,7 @@
 #include "run/globals.h"
 #include "run/options.h"
 #include "run/progress.h"
+#include "run/report_stream.h"
 #include "search/gstree.h"
 
 namespace {
@@ -155,6 +156,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const int home = open(".", O_RDONLY | O_DIRECTORY);
   if (home < 0 || chdir(dir.c_str()) != 0) return 0;
   const fuzz::FdWatch fds;
+  std::FILE* report = open_discarding_stream();
+  if (report == nullptr) std::abort();
+  set_report_file(report);
   try {
     // The run users get, given back after each execution: the program
     // keeps its objects to the end of the process, which under the fuzzer
@@ -163,6 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     morva_run(static_cast<int>(args.size()), argv.data(), objects);
   } catch (const FatalError&) {
   }
+  // Each execution's report goes to a stream of its own, so that one run's
+  // buffering (-flush block) is not carried into the next.
+  set_report_file(nullptr);
+  std::fclose(report);
   // Allocated anew by every search.
   delete[] total_string_count;
   total_string_count = nullptr;

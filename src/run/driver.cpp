@@ -83,6 +83,7 @@ void set_report_aside(RunObjects& objects) {
   std::FILE* nowhere = open_discarding_stream();
   if (nowhere == nullptr) fatal("cannot set the report aside for the result file: %s", std::strerror(errno));
   objects.report_aside.reset(nowhere);
+  objects.report_before_aside = report_file();
   set_report_file(nowhere);
 }
 
@@ -234,10 +235,10 @@ int morva_main(int argc, char** argv) {
   return morva_run(argc, argv, *objects);
 }
 
-void RunObjects::ReportAside::operator()(std::FILE* f) const {
-  if (report_file() == f) set_report_file(nullptr);
-  std::fclose(f);
-}
+void RunObjects::ReportAside::operator()(std::FILE* f) const { std::fclose(f); }
 
 RunObjects::RunObjects() = default;
-RunObjects::~RunObjects() = default;
+RunObjects::~RunObjects() {
+  end_report_flushing();
+  if (report_aside && report_file() == report_aside.get()) set_report_file(report_before_aside);
+}

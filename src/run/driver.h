@@ -9,14 +9,16 @@ class ProgressMeter;
 
 // What a run makes: held by the caller, so that the program can keep it to
 // the end of the process (nodes and sets point into it) while a harness
-// that runs many times in one process gives it back after each run.
+// that runs many times in one process gives it back after each run, and
+// with it the report's stream and flushing as they were before the run.
 struct RunObjects {
-  // The stream the report goes to while a result file has standard output;
-  // closing it gives the report standard output back.
+  // The stream the report goes to while a result file has standard output,
+  // and the one it went to before.
   struct ReportAside {
     void operator()(std::FILE* f) const;
   };
   std::unique_ptr<std::FILE, ReportAside> report_aside;
+  std::FILE* report_before_aside = nullptr;
   std::unique_ptr<ProgressMeter> progress;
   std::unique_ptr<Results> results;
   std::unique_ptr<input_string> input;

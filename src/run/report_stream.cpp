@@ -99,3 +99,9 @@ void flush_report() {
 }
 
 void finish_report_stream() { write_out(); }
+
+void end_report_flushing() {
+  if (!block.on) return;
+  sigprocmask(SIG_UNBLOCK, &block.held, nullptr);
+  block = BlockState{};
+}

@@ -39,3 +39,7 @@ void flush_report();
 
 // Writes everything pending now (the end of the report) with the same check.
 void finish_report_stream();
+
+// Back to flushing per line, with the stop signals no longer held: for a
+// process that runs again after a run (a test harness, the fuzzer).
+void end_report_flushing();
