@@ -22,6 +22,7 @@ class HtmlSink : public FileSink {
  public:
   HtmlSink(const SinkSetting& s) : FileSink(s.file, s.standard_output), rows_(s.page_rows) {}
   long rows_with_sites() const override { return rows_; }
+  long rows_written() const override { return rows_; }
 
   void begin_file(const RunInfo& info) override {
     info_ = &info;

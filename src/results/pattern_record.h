@@ -21,13 +21,18 @@ struct PatternRecord {
 
   // Classes 1 and 2 compared (NaN unless the run has two classes or more).
   double ratio = 0, bp = 0, log10_bp = 0, log10_p = 0;
+  // log10 of the chance of a match at one position of the background.
+  double log10_bg = 0;
   // Filled by the ranking for the rows it writes.
   double log10_e = 0, log10_q = 0;  // E-value and q-value (NaN without p-value)
   bool maximal = true;              // no longer accepted pattern holds it with equal counts
   long rank = 0;                    // 1.. in the order of -sort
+  long motif = 0;                   // 1.., the lead row's rank among the motifs
 
   // Occurrences (each the position after the last matched character), kept
-  // only for the rows whose sites are written.
+  // only for the rows whose sites are written; and those in class-1
+  // sequences, for the rows that may be written (they decide its motif).
   std::vector<int> ends;
+  std::vector<int> class1_ends;
   long order = 0;  // acceptance order in the search
 };

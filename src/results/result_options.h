@@ -2,7 +2,7 @@
 #include <array>
 
 // The ranked results of a run: which files to write and which rows to keep.
-enum class SortOrder { PValue, Ratio, Support, Pattern };
+enum class SortOrder { PValue, Specificity, Ratio, Support, Pattern };
 
 struct ResultOptions {
   static constexpr int kMaxSinks = 16;
@@ -12,6 +12,7 @@ struct ResultOptions {
   long top = 0;          // rows kept, 0 for all
   bool maximal = false;  // leave out patterns a longer one contains with equal counts
   bool trim_wc = false;  // leave out patterns ending in a wildcard
+  bool distinct = false;  // keep only the lead row of each motif (-top counts motifs)
 
   bool any_file() const {
     for (const char* f : files)

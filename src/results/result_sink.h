@@ -54,8 +54,10 @@ class ResultSink {
 
   virtual ~ResultSink() = default;
   virtual SinkOrder order() const { return SinkOrder::Ranked; }
-  // How many of the first ranked rows need their sites (`ends`): 0, some, kAllRows.
+  // How many of the first ranked rows need all their sites (`ends`): 0, some, kAllRows.
   virtual long rows_with_sites() const { return 0; }
+  // How many of the first ranked rows it writes.
+  virtual long rows_written() const { return kAllRows; }
 
   virtual void begin(const RunInfo&) {}
   virtual void pattern(const PatternRecord& record) = 0;

@@ -10,6 +10,7 @@
 #include "alphabet/charset.h"
 #include "input/input_classes.h"
 #include "input/input_string.h"
+#include "results/motifs.h"
 #include "results/statistics.h"
 #include "run/globals.h"
 #include "run/word_choice.h"
@@ -47,6 +48,7 @@ constexpr std::uint64_t kBase = 0x100000001b3ULL;
 
 bool parse_sort_order(const char* text, SortOrder& order) {
   static const std::pair<const char*, SortOrder> kOrders[] = {{"pvalue", SortOrder::PValue},
+                                                               {"specificity", SortOrder::Specificity},
                                                                {"ratio", SortOrder::Ratio},
                                                                {"support", SortOrder::Support},
                                                                {"pattern", SortOrder::Pattern}};
@@ -57,23 +59,34 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
     : options_(options),
       info_(std::move(info)),
       nr_classes_(static_cast<int>(info_.classes.size())),
-      judging_(options.any()) {
+      judging_(options.any()),
+      unbounded_(options.maximal || options.distinct) {
+  if (judging_ && info_.input != nullptr) background_ = std::make_unique<BackgroundModel>(*info_.input, *info_.charset);
   for (auto& sink : sinks) {
     site_rows_ = std::max(site_rows_, sink->rows_with_sites());
     (sink->order() == SinkOrder::Search ? found_ : ranked_).push_back(std::move(sink));
   }
   for (auto& sink : found_) sink->begin(info_);
-  // The heap is bounded by -top, unless -maximal must see every row.
-  if (options_.top > 0 && !options_.maximal && !ranked_.empty())
+  // The heap is bounded by -top, unless -maximal or -distinct must see every row.
+  if (options_.top > 0 && !unbounded_ && !ranked_.empty())
     rows_.reserve(static_cast<std::size_t>(std::min(options_.top, 1L << 20)) + 1);
 }
 
-// The ranking: the chosen key, then more class-1 sequences, then the shorter
-// pattern, then the text and the codes, so that the order is total.
+// The ranking: the chosen key, then more class-1 sequences, then (but for
+// the p-value and specificity orders, whose ties go to the less likely
+// pattern instead) the shorter pattern, then the text and the codes, so
+// that the order is total.
 bool Results::better(const PatternRecord& a, const PatternRecord& b) const {
   int c = 0;
   switch (options_.sort) {
-    case SortOrder::PValue: c = compare_ascending(a.log10_p, b.log10_p); break;
+    case SortOrder::PValue:
+      c = compare_ascending(a.log10_p, b.log10_p);
+      if (c == 0) c = compare_ascending(a.log10_bg, b.log10_bg);
+      break;
+    case SortOrder::Specificity:
+      c = compare_ascending(a.log10_bg, b.log10_bg);
+      if (c == 0) c = compare_ascending(a.log10_p, b.log10_p);
+      break;
     case SortOrder::Ratio: c = compare_ascending(-a.ratio, -b.ratio); break;
     case SortOrder::Support:
       c = compare_ascending(-static_cast<double>(a.seqs[nr_classes_ + 1]),
@@ -83,7 +96,8 @@ bool Results::better(const PatternRecord& a, const PatternRecord& b) const {
   }
   if (c != 0) return c < 0;
   if (a.seqs[1] != b.seqs[1]) return a.seqs[1] > b.seqs[1];
-  if (a.length != b.length) return a.length < b.length;
+  const bool by_chance = options_.sort == SortOrder::PValue || options_.sort == SortOrder::Specificity;
+  if (!by_chance && a.length != b.length) return a.length < b.length;
   if (a.text != b.text) return a.text < b.text;
   return a.codes < b.codes;
 }
@@ -101,6 +115,7 @@ bool Results::judge(PatternRecord& r) {
   } else {
     r.ratio = r.bp = r.log10_bp = r.log10_p = kNaN;
   }
+  r.log10_bg = background_ ? background_->log10_probability(r.codes) : kNaN;
   all_log10_p_.push_back(r.log10_p);
   if (options_.trim_wc && !r.codes.empty() &&
       info_.charset->decode(static_cast<unsigned char>(r.codes.back())).kind == CHARSET::Kind::Wildcard)
@@ -122,7 +137,7 @@ void Results::deliver(const PatternRecord& record) {
 }
 
 bool Results::would_keep(const PatternRecord& record) const {
-  if (options_.top <= 0 || options_.maximal || static_cast<long>(rows_.size()) < options_.top) return true;
+  if (options_.top <= 0 || unbounded_ || static_cast<long>(rows_.size()) < options_.top) return true;
   return better(record, rows_.front());
 }
 
@@ -132,7 +147,7 @@ bool Results::would_keep(const PatternRecord& record) const {
 // far, so that the sets of the other patterns are never copied.
 bool Results::wants_sites(const PatternRecord& record) {
   if (site_rows_ == 0) return false;
-  if (options_.top > 0 || options_.maximal) return would_keep(record);
+  if (options_.top > 0 || unbounded_) return would_keep(record);
   if (site_rows_ == ResultSink::kAllRows) return true;
   const auto bound = static_cast<std::size_t>(site_rows_);
   auto worse_first = [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); };
@@ -148,8 +163,14 @@ bool Results::wants_sites(const PatternRecord& record) {
   return true;
 }
 
+void Results::take_class1_ends(PatternRecord& record) const {
+  const input_string& input = *info_.input;
+  for (int end : ends_)
+    if (input.class_of_seq[input.seq_of_pos[static_cast<std::size_t>(end - 1)]] == 1) record.class1_ends.push_back(end);
+}
+
 void Results::keep(const PatternRecord& record) {
-  if (options_.top <= 0 || options_.maximal) {
+  if (options_.top <= 0 || unbounded_) {
     rows_.push_back(record);
     return;
   }
@@ -218,6 +239,18 @@ void Results::mark_contained() {
   }
 }
 
+void Results::group_motifs() {
+  MotifGrouper grouper(*info_.input, min_gap, max_gap);
+  std::vector<PatternRecord> kept;
+  for (PatternRecord& r : rows_) {
+    if (options_.distinct && options_.top > 0 && grouper.motifs() >= options_.top) break;
+    bool leads = false;
+    r.motif = grouper.add(r.codes, r.class1_ends, leads);
+    if (!options_.distinct || leads) kept.push_back(std::move(r));
+  }
+  rows_.swap(kept);
+}
+
 void Results::search_ended() {
   if (held_.empty()) return;
   if (contained_.size() != seen_.size()) mark_contained();
@@ -268,8 +301,9 @@ void Results::finish() {
                 rows_.end());
   std::sort(rows_.begin(), rows_.end(),
             [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); });
-  if (options_.top > 0 && static_cast<long>(rows_.size()) > options_.top)
+  if (!options_.distinct && options_.top > 0 && static_cast<long>(rows_.size()) > options_.top)
     rows_.resize(static_cast<std::size_t>(options_.top));
+  group_motifs();
 
   const int sign = binomial_prob < 0 ? -1 : 1;
   const double log10_tested = std::log10(static_cast<double>(tested_));

@@ -8,6 +8,7 @@
 #include "results/pattern_record.h"
 #include "results/result_options.h"
 #include "results/result_sink.h"
+#include "results/statistics.h"
 
 // Between the search and the sinks: takes every accepted pattern, hands it
 // to the sinks that take patterns as found (the report lines; with -maximal
@@ -36,7 +37,16 @@ class Results {
     if (!judge(record)) return;
     if (!ranked_.empty()) {
       record.ends.clear();
-      if (wants_sites(record)) fill_ends(record.ends);
+      record.class1_ends.clear();
+      // A row that may be written needs its class-1 sites, which decide its
+      // motif; the sites file and the page need all of them.
+      const bool all_sites = wants_sites(record);
+      if (all_sites || would_keep(record)) {
+        ends_.clear();
+        fill_ends(ends_);
+        take_class1_ends(record);
+        if (all_sites) record.ends.swap(ends_);
+      }
       keep(record);
     }
     deliver(record);
@@ -50,6 +60,9 @@ class Results {
 
  private:
   bool judge(PatternRecord& record);
+  void take_class1_ends(PatternRecord& record) const;
+  // Numbers the motifs of the ranked rows; with -distinct keeps the leads.
+  void group_motifs();
   void deliver(const PatternRecord& record);
   bool would_keep(const PatternRecord& record) const;
   bool wants_sites(const PatternRecord& record);
@@ -66,6 +79,11 @@ class Results {
   int nr_classes_;
   bool judging_;  // statistics and -maximal bookkeeping for every accepted pattern
   PatternRecord scratch_;
+  std::vector<int> ends_;  // the occurrences of the pattern taken last
+  std::unique_ptr<BackgroundModel> background_;
+  // Rows are kept to the end of the search whatever -top says: -maximal
+  // and -distinct decide which rows -top counts only then.
+  bool unbounded_;
   long tested_ = 0;
   long accepted_ = 0;
   std::vector<PatternRecord> rows_;  // a heap (worst first) while -top bounds it

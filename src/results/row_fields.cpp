@@ -44,7 +44,7 @@ std::vector<std::string> column_names(const input_string& input) {
     names.push_back(c + "_seqs");
     names.push_back(c + "_positions");
   }
-  for (const char* n : {"ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal"})
+  for (const char* n : {"ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif"})
     names.emplace_back(n);
   return names;
 }
@@ -63,6 +63,8 @@ std::vector<std::string> row_fields(const PatternRecord& r, int K) {
   f.push_back(format_log10(r.log10_e));
   f.push_back(format_log10(r.log10_q));
   f.push_back(r.maximal ? "1" : "0");
+  f.push_back(number("%.6g", r.log10_bg));
+  f.push_back(std::to_string(r.motif));
   return f;
 }
 

@@ -1,5 +1,12 @@
 #include "results/statistics.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "alphabet/charset.h"
+#include "input/input_classes.h"
+#include "input/input_string.h"
+
 #include "specfns/logtail.h"
 #include "specfns/specfns_protos.h"
 
@@ -24,4 +31,39 @@ double log_binomial_tail(int s1, int t1, int s2, int t2, int sign) {
 
 double log10_fisher_greater(int s1, int t1, int s2, int t2) {
   return specfns::log_fisher_greater(s1, t1, s2, t2) / kLn10;
+}
+
+BackgroundModel::BackgroundModel(const input_string& input, const CHARSET& charset) {
+  const int K = input.classes->nr_classes;
+  std::array<double, 256> count{};
+  for (int p = 0; p < input.length; ++p) {
+    const unsigned c = input.coded[p];
+    if (c == 0) continue;
+    if (K >= 2 && input.class_of_seq[input.seq_of_pos[static_cast<std::size_t>(p)]] != 2) continue;
+    count[c] += 1;
+  }
+  double total = 0;
+  for (int c = 1; c <= charset.alphabet_size; ++c)
+    if (charset.stop_flag[static_cast<std::size_t>(c)] == 0) total += count[static_cast<std::size_t>(c)] + 1;
+  auto frequency = [&](unsigned c) {
+    return charset.stop_flag[c] != 0 || total == 0 ? 0.0 : (count[c] + 1) / total;
+  };
+  for (unsigned code = 0; code < 256; ++code) {
+    const CHARSET::Element e = charset.decode(static_cast<unsigned char>(code));
+    double p = 1;
+    if (e.kind == CHARSET::Kind::Character) {
+      p = frequency(e.code);
+    } else if (e.kind == CHARSET::Kind::Group) {
+      p = 0;
+      const unsigned char* row = charset.members[e.code];
+      for (int k = 1; k <= row[0]; ++k) p += frequency(row[k]);
+    }
+    log10_of_code_[code] = std::log10(std::min(p, 1.0));
+  }
+}
+
+double BackgroundModel::log10_probability(const std::string& codes) const {
+  double sum = 0;
+  for (char c : codes) sum += log10_of_code_[static_cast<unsigned char>(c)];
+  return sum;
 }

@@ -19,3 +19,26 @@ double log_binomial_tail(int s1, int t1, int s2, int t2, int sign);
 // more often: P(X >= s1), X hypergeometric (t1 draws from t1 + t2
 // sequences of which s1 + s2 hold it).
 double log10_fisher_greater(int s1, int t1, int s2, int t2);
+
+#include <array>
+#include <string>
+
+class CHARSET;
+class input_string;
+
+// How likely a pattern is by chance: the probability that it matches at
+// one position of a random sequence whose letters are drawn independently
+// with the letter frequencies of class 2 (with one class, of all
+// sequences). STOP characters are left out; each letter gets one
+// pseudocount, so that a letter class 2 lacks is rare rather than
+// impossible. A character contributes its frequency, a group the sum of its
+// members', a wildcard and a flexible gap 1.
+class BackgroundModel {
+ public:
+  BackgroundModel(const input_string& input, const CHARSET& charset);
+  // log10 of the probability of the pattern `codes`.
+  double log10_probability(const std::string& codes) const;
+
+ private:
+  std::array<double, 256> log10_of_code_{};  // per code, the gap flag included
+};

@@ -107,7 +107,7 @@ std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& optio
   return sinks;
 }
 
-// -sort and -top order and cut the ranked rows only: given without any
+// -sort, -top and -distinct order and cut the ranked rows only: given without any
 // result file they would do nothing, which is said rather than passed over.
 // (-maximal and -trim_wc act on the report lines too, which a run without
 // result files always writes.)
@@ -119,7 +119,7 @@ void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
   std::string names;
   for (std::size_t i = 0; i < files.size(); ++i)
     names += std::string(i == 0 ? "" : i + 1 == files.size() ? " and " : ", ") + files[i];
-  for (const char* word : {"-sort", "-top"})
+  for (const char* word : {"-sort", "-top", "-distinct"})
     if (early_option_flag(argc, argv, word))
       warning("%s is ignored: it orders or filters only the rows of %s, and none is written", word,
               names.c_str());

@@ -36,7 +36,7 @@ enum class Kind {
   ResultFile,    // a row of the sink table: a file name or "-"
   SortOrder,     // -sort pvalue|ratio|support|pattern
   Top,           // -top N
-  ResultFlag,    // -maximal, -trim_wc: no value
+  ResultFlag,    // -maximal, -trim_wc, -distinct: no value
   Flush,         // -flush line|block
   LongHelp,      // --help: usage, newer options and examples; exit 0
   Version,       // --version, -version; exit 0
@@ -111,13 +111,17 @@ const OptionRow kOptions[] = {
     // The result-file options (-table, -json, ...) are the rows of the sink
     // table, so that a new output is told of where it is made.
     {"-sort", Kind::SortOrder, nullptr,
-     {S::RankedResults, kAfterFiles + 1, "[-sort pvalue|ratio|support|pattern]", "order of the rows (default pvalue)"}},
+     {S::RankedResults, kAfterFiles + 1, "[-sort pvalue|specificity|ratio|support|pattern]",
+      "order of the rows (default pvalue; its ties\ngo to the pattern less likely by chance)"}},
     {"-top", Kind::Top, nullptr,
      {S::RankedResults, kAfterFiles + 2, "[-top N]", "keep the first N rows (default all; 50 on the HTML page)"}},
     {"-maximal", Kind::ResultFlag, nullptr,
      {S::RankedResults, kAfterFiles + 3, "[-maximal]", "leave out patterns a longer one holds with the same counts"}},
     {"-trim_wc", Kind::ResultFlag, nullptr,
      {S::RankedResults, kAfterFiles + 4, "[-trim_wc]", "leave out patterns that end in a wildcard"}},
+    {"-distinct", Kind::ResultFlag, nullptr,
+     {S::RankedResults, kAfterFiles + 5, "[-distinct]",
+      "one row per motif: leave out rows that hit the sites\nof a better one (-top then counts motifs)"}},
     {"-flush", Kind::Flush, nullptr,
      {S::ReportAndProgress, 1, "[-flush line|block]",
       "flush the report per line (default) or through a large buffer"}},
@@ -489,7 +493,7 @@ void parse_options(int argc, char** argv, RunParams& params) {
       case Kind::SortOrder: {
         const char* value = value_after(argc, argv, i, arg);
         if (!parse_sort_order(value, params.results.sort))
-          fatal("-sort takes pvalue, ratio, support or pattern, not \"%s\"", value);
+          fatal("-sort takes pvalue, specificity, ratio, support or pattern, not \"%s\"", value);
         ++i;
         break;
       }
@@ -511,7 +515,9 @@ void parse_options(int argc, char** argv, RunParams& params) {
         break;
       }
       case Kind::ResultFlag:
-        (std::strcmp(arg, "-maximal") == 0 ? params.results.maximal : params.results.trim_wc) = true;
+        (std::strcmp(arg, "-maximal") == 0   ? params.results.maximal
+         : std::strcmp(arg, "-trim_wc") == 0 ? params.results.trim_wc
+                                             : params.results.distinct) = true;
         break;
     }
   }

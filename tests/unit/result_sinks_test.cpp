@@ -22,7 +22,7 @@ RunInfo two_classes() {
   info.command = "morva -f fam.txt -f bg.txt -table t";
   info.classes = {{"1", 3, {"fam.txt"}}, {"2", 2, {"bg.txt"}}};
   info.columns = {"rank", "pattern", "length", "seqs", "positions", "1_seqs", "1_positions", "2_seqs",
-                  "2_positions", "ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal"};
+                  "2_positions", "ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif"};
   info.figures = RunSummary{7, 5, 2, 0.1};
   return info;
 }
@@ -42,6 +42,8 @@ PatternRecord record(const char* text, long rank, int s1, int s2, double log10_p
   r.log10_q = log10_p;
   r.maximal = rank == 1;
   r.rank = rank;
+  r.log10_bg = -1.25 * static_cast<double>(r.length);
+  r.motif = 1;
   return r;
 }
 
@@ -78,16 +80,17 @@ TEST(ResultSinks, TableAndJsonWriteTheSameRowsEachInItsOwnForm) {
             "# class 2: 2 sequences from bg.txt\n"
             "# patterns tested: 7\n# patterns accepted: 5\n# rows: 2\n"
             "rank\tpattern\tlength\tseqs\tpositions\t1_seqs\t1_positions\t2_seqs\t2_positions\tratio\tbp\t"
-            "log10_bp\tlog10_p\tevalue\tqvalue\tmaximal\n"
-            "1\tGK[ST]\t6\t3\t4\t3\t4\t0\t0\t1e+06\t0\t-inf\t-2.5\t0.0221\t0.00316\t1\n"
-            "2\tG.G\t3\t3\t4\t2\t3\t1\t1\t1.5\t0.25\t-0.60206\t\t\t\t0\n");
+            "log10_bp\tlog10_p\tevalue\tqvalue\tmaximal\tlog10_bg\tmotif\n"
+            "1\tGK[ST]\t6\t3\t4\t3\t4\t0\t0\t1e+06\t0\t-inf\t-2.5\t0.0221\t0.00316\t1\t-7.5\t1\n"
+            "2\tG.G\t3\t3\t4\t2\t3\t1\t1\t1.5\t0.25\t-0.60206\t\t\t\t0\t-3.75\t1\n");
 
   // Numbers stay numbers, a missing value is null, an infinity a string.
   const std::string json = written_by("-json", info, rows);
   EXPECT_NE(json.find("\"provenance\": [\n    \"command: morva -f fam.txt -f bg.txt -table t\","), std::string::npos);
   EXPECT_NE(json.find("{\"rank\": 1, \"pattern\": \"GK[ST]\", \"length\": 6,"), std::string::npos);
   EXPECT_NE(json.find("\"log10_bp\": \"-inf\", \"log10_p\": -2.5, \"evalue\": 0.0221"), std::string::npos);
-  EXPECT_NE(json.find("\"log10_p\": null, \"evalue\": null, \"qvalue\": null, \"maximal\": 0}\n  ]\n}\n"),
+  EXPECT_NE(json.find("\"log10_p\": null, \"evalue\": null, \"qvalue\": null, \"maximal\": 0, "
+                      "\"log10_bg\": -3.75, \"motif\": 1}\n  ]\n}\n"),
             std::string::npos);
 }
 

@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "results/site_matcher.h"
+
+class input_string;
+
+// Rows that hit the same sites are one motif. Rows come in rank order; a
+// row's class-1 sites are its occurrences in class-1 sequences, each the
+// span from its first to its last matched position. A row joins the motif
+// of the first earlier lead row whose sites overlap (by a position at
+// least; positions of the joined input, so the same sequence and strand) at
+// least half of its own sites; otherwise it leads a new motif, numbered 1,
+// 2, ... in rank order. A row without class-1 sites leads its own.
+class MotifGrouper {
+ public:
+  MotifGrouper(const input_string& input, int min_gap, int max_gap);
+
+  // The motif of the next row, given its codes and its class-1 ends;
+  // `leads` says whether it starts a new one.
+  long add(const std::string& codes, const std::vector<int>& class1_ends, bool& leads);
+  long motifs() const { return static_cast<long>(lead_motif_.size()); }
+
+ private:
+  SiteMatcher matcher_;
+  Site site_;
+  std::vector<std::pair<int, int>> spans_;  // the row's sites, first .. last
+  // Per position, the leads with a site there: a list through `next_`.
+  std::vector<int> head_;
+  struct Entry {
+    int lead;
+    int next;
+  };
+  std::vector<Entry> entries_;
+  std::vector<long> lead_motif_;   // per lead (0..), its motif number
+  std::vector<int> overlaps_;      // per lead, the row's sites it overlaps
+  std::vector<int> seen_site_;     // per lead, the last site that counted it
+  std::vector<int> touched_;       // leads counted for this row
+};
