@@ -227,11 +227,12 @@ std::string input_string::stop_characters(const ByteCounts& counts,
   }
   // Only characters the input holds can be STOP characters (the file's
   // STOP line names alphabet characters); the others are passed over.
-  std::string stops, listed;
+  std::string stops, named, listed;
   for (const char c : mask) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (counts[u] == 0 || stops.find(c) != std::string::npos) continue;
     stops.push_back(c);
+    named += (named.empty() ? "" : ", ") + std::string(1, c);
     listed += (listed.empty() ? "" : ", ") + std::string(1, c) + " (" + std::to_string(counts[u]) + ")";
   }
   if (stops.empty()) return stops;
@@ -242,7 +243,7 @@ std::string input_string::stop_characters(const ByteCounts& counts,
   if (!other_left)
     fatal("masking %s as STOP characters leaves no other character in the sequences, so no "
           "pattern could be found%s",
-          stops.c_str(), keep_hint);
+          named.c_str(), keep_hint);
   warning("masked as STOP characters (no pattern holds them): %s%s", listed.c_str(), keep_hint);
   return stops;
 }
