@@ -101,8 +101,11 @@ ByteCounts count_bytes(const unsigned char* text, std::size_t n);
 
 // The text of a default character-set file for the byte counts of the
 // joined input of `length` positions (separator included); `groups` (g=
-// lines) is appended after the fixed closing text.
-std::string charset_file_text(const ByteCounts& counts, int length, const std::string& groups);
+// lines) is appended after the fixed closing text. `stops`, when not empty,
+// becomes the STOP line; its characters must be in the alphabet (occur in
+// the input) and be able to stand in one word of the file.
+std::string charset_file_text(const ByteCounts& counts, int length, const std::string& groups,
+                              const std::string& stops = "");
 
 // Stores `text` under `filename`: through a symbolic link to its target,
 // keeping the permission bits of a file that exists (else 0664 before the

@@ -22,10 +22,11 @@
 
 namespace {
 
-const char kClosingText[] =
+const char kStopSection[] =
     "\n\n# STOP character list\n# List of STOP characters (members of alphabet)\n"
-    "# STOP= %?!  # Patterns do not cross over these stop characters\n\n"
-    "# Character groups\n# g= ILE [hydro_fob]\n"
+    "# STOP= %?!  # Patterns do not cross over these stop characters\n";
+const char kGroupSection[] =
+    "\n# Character groups\n# g= ILE [hydro_fob]\n"
     "# g= AT              # If no group name, then [AT] will be used automatically\n# \n";
 
 std::string directory_of(const std::string& path) {
@@ -81,7 +82,8 @@ ByteCounts count_bytes(const unsigned char* text, std::size_t n) {
   return counts;
 }
 
-std::string charset_file_text(const ByteCounts& counts, int length, const std::string& groups) {
+std::string charset_file_text(const ByteCounts& counts, int length, const std::string& groups,
+                              const std::string& stops) {
   std::string text = "# Default character class file for data\n\nalphabet= ";
   for (int j = 1; j < 256; ++j)
     if (counts[j] != 0) text.push_back(static_cast<char>(j));
@@ -97,7 +99,9 @@ std::string charset_file_text(const ByteCounts& counts, int length, const std::s
   }
   std::snprintf(line, sizeof line, "# TOTAL: %g\n", static_cast<double>(total));
   text += line;
-  text += kClosingText;
+  text += kStopSection;
+  if (!stops.empty()) text += "STOP= " + stops + "\n";
+  text += kGroupSection;
   text += groups;
   return text;
 }

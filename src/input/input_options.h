@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "alphabet/group_presets.h"
 #include "input/sequence_source.h"
 
@@ -14,4 +16,12 @@ struct InputOptions {
   // The run compares classes 1 and 2 (ratio, binomial test): an input file
   // without sequences would silently shift the classes, so it is refused.
   bool classes_are_compared = false;
+  // -mask: characters made STOP characters of a generated character set.
+  // Without -mask (mask_given false) FASTA and FASTQ input masks '*' and the
+  // unknown residue of its kind (N in DNA, X in protein); an empty -mask
+  // masks nothing.
+  bool mask_given = false;
+  std::string mask;
+  // -dedup: within a class, only the first of identical sequences is read.
+  bool dedup = false;
 };

@@ -1,6 +1,7 @@
 #include "input/input_string.h"
 
 #include "alphabet/group_presets.h"
+#include "alphabet/stop_mask.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -68,6 +69,9 @@ input_string::input_string(char** files, const char* charset_file_arg, int chars
       given = read_charset(charset_file);
       if (options_.groups != GroupPreset::None)
         warning("-groups adds groups only to a generated character set; %s is used as written",
+                charset_file);
+      if (options_.mask_given)
+        warning("-mask masks only in a generated character set; %s is used as written",
                 charset_file);
     }
   }
@@ -153,7 +157,11 @@ std::unique_ptr<CHARSET> input_string::generate_charset() {
   // Without a sequence there is no character to list; the file would have an
   // empty alphabet, and reading it back would blame the file, not the input.
   if (nr_sequences == 0) fatal("the input holds no sequence, so there is no character set to generate");
-  const ByteCounts counts = count_bytes(joined.data(), static_cast<std::size_t>(length));
+  const std::vector<ByteCounts> by_class = class_byte_counts();
+  ByteCounts counts{};
+  counts[0] = 1;  // position 0, the separator before the first sequence
+  for (const ByteCounts& one : by_class)
+    for (int c = 0; c < 256; ++c) counts[c] += one[c];
   // In a character-set file '#' starts a comment wherever a word begins
   // with it: neither the alphabet (when '#' is its lowest character) nor the
   // probability line of '#' would read back, so the run would silently use
@@ -164,8 +172,9 @@ std::unique_ptr<CHARSET> input_string::generate_charset() {
           "list ('#' starts a comment there); give a character-set file with -cf that has '#' "
           "inside its alphabet word, or remove the character");
   warn_mixed_case(counts);
+  const std::string stops = stop_characters(counts, by_class);
   const std::string text =
-      charset_file_text(counts, length, preset_group_lines(options_.groups, counts));
+      charset_file_text(counts, length, preset_group_lines(options_.groups, counts), stops);
   std::string why;
   if (!store_charset_text(name, text, why)) {
     // A file the user named, or asked for with -cfonly, must be written; the
@@ -181,6 +190,80 @@ std::unique_ptr<CHARSET> input_string::generate_charset() {
   } catch (const std::bad_alloc&) {
     error("Couldn't allocate memory for the character set of", name);
   }
+}
+
+std::vector<ByteCounts> input_string::class_byte_counts() const {
+  std::vector<ByteCounts> by_class;
+  try {
+    by_class.assign(256, ByteCounts{});  // every class number a byte can hold
+  } catch (const std::bad_alloc&) {
+    error("Couldn't allocate memory for", "the byte counts");
+  }
+  const unsigned char* text = joined.data();
+  // Each sequence with its separator (both strands with -revcomp).
+  for (int k = 1; k <= nr_sequences; ++k) {
+    ByteCounts& counts = by_class[class_of_seq[k]];
+    const unsigned char* end = text + seq_end[k] + 1;
+    for (const unsigned char* p = text + seq_end[k - 1] + 1; p != end; ++p) ++counts[*p];
+  }
+  return by_class;
+}
+
+std::string input_string::stop_characters(const ByteCounts& counts,
+                                           const std::vector<ByteCounts>& by_class) const {
+  std::string mask;
+  if (options_.mask_given) {
+    mask = options_.mask;
+    // FASTA and FASTQ letters are read in upper case: a lower-case letter
+    // masks the form the input holds.
+    if (records_only_)
+      for (char& c : mask)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  } else if (records_only_) {
+    mask = default_mask(counts);
+  } else {
+    warn_one_class_characters(by_class);
+    return "";
+  }
+  // Only characters the input holds can be STOP characters (the file's
+  // STOP line names alphabet characters); the others are passed over.
+  std::string stops, named, listed;
+  for (const char c : mask) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (counts[u] == 0 || stops.find(c) != std::string::npos) continue;
+    stops.push_back(c);
+    named += (named.empty() ? "" : ", ") + std::string(1, c);
+    listed += (listed.empty() ? "" : ", ") + std::string(1, c) + " (" + std::to_string(counts[u]) + ")";
+  }
+  if (stops.empty()) return stops;
+  const char* keep_hint = options_.mask_given ? "" : "; -mask '' keeps them";
+  bool other_left = false;
+  for (int c = 1; c < 256 && !other_left; ++c)
+    other_left = counts[c] != 0 && stops.find(static_cast<char>(c)) == std::string::npos;
+  if (!other_left)
+    fatal("masking %s as STOP characters leaves no other character in the sequences, so no "
+          "pattern could be found%s",
+          named.c_str(), keep_hint);
+  warning("masked as STOP characters (no pattern holds them): %s%s", listed.c_str(), keep_hint);
+  return stops;
+}
+
+void input_string::warn_one_class_characters(const std::vector<ByteCounts>& by_class) const {
+  if (classes->nr_classes < 2) return;
+  std::string named;
+  for (const char c : std::string("*-.NX")) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    int holder = 0, holders = 0;
+    for (int k = 1; k <= classes->nr_classes; ++k)
+      if (by_class[k][u] != 0) holder = k, ++holders;
+    if (holders != 1) continue;
+    named += (named.empty() ? "" : ", ") + std::string(1, c) + " (class " +
+             classes->class_name(holder) + ")";
+  }
+  if (named.empty()) return;
+  warning("characters that are often no residues occur in one class only: %s; patterns of them "
+          "can tell the classes apart (-mask CHARS makes them STOP characters)",
+          named.c_str());
 }
 
 void input_string::warn_mixed_case(const ByteCounts& counts) {

@@ -92,8 +92,21 @@ class input_string {
   std::unique_ptr<CHARSET> generate_charset();
   // Mixed case in a generated set: A and a would be two characters.
   static void warn_mixed_case(const ByteCounts& counts);
+  // Byte counts of the joined input per class (slot = class number) in one
+  // pass; their sum is the count of the whole joined input.
+  std::vector<ByteCounts> class_byte_counts() const;
+  // The STOP characters of a generated set (-mask, or the default of FASTA
+  // and FASTQ input), those the input holds, with the warnings that name them.
+  std::string stop_characters(const ByteCounts& counts,
+                              const std::vector<ByteCounts>& by_class) const;
+  // The line format masks nothing by default: characters that are often no
+  // residues and occur in one class only are named, since they alone can
+  // tell the classes apart.
+  void warn_one_class_characters(const std::vector<ByteCounts>& by_class) const;
 
   std::string charset_file_name_;
   InputOptions options_;
   SequenceTable reading_;
+  // Every file was read as FASTA or FASTQ records (the default masking applies).
+  bool records_only_ = false;
 };

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
+#include <string_view>
 
 #include "input/input_string.h"
 #include "input/reading.h"
@@ -40,6 +42,28 @@ void reserve_for(char** files, std::vector<unsigned char>& text, int strands) {
 }
 
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// One warning per class that holds identical sequences: they count as
+// several sequences, inflating the support of every pattern they hold.
+void report_copies(const CopyIndex& index, const input_classes& classes, bool dedup) {
+  for (int c = 0; c <= classes.nr_classes; ++c) {
+    const long copies = index.copies[c];
+    if (copies == 0) continue;
+    const char* name = classes.names[c] ? classes.names[c]->c_str() : "No_class";
+    if (!dedup) {
+      warning("class %s: %ld %s; -dedup keeps one of each", name, copies,
+              copies == 1 ? "sequence is a copy of another in the class"
+                          : "sequences are copies of others in the class");
+      continue;
+    }
+    std::string named;
+    for (const std::string& id : index.dropped[c]) named += (named.empty() ? "" : ", ") + id;
+    const long unnamed = copies - static_cast<long>(index.dropped[c].size());
+    if (unnamed > 0) named += " and " + std::to_string(unnamed) + " more";
+    warning("class %s: -dedup dropped %ld %s read before in the class: %s", name, copies,
+            copies == 1 ? "copy of a sequence" : "copies of sequences", named.c_str());
+  }
+}
 
 }  // namespace
 
@@ -75,15 +99,56 @@ std::string printable(unsigned char c) {
   return text;
 }
 
+namespace {
+
+// Whether s[0..n) equals the forward strand of a sequence read before in
+// class `class_nr`; `hash` is set for recording the sequence.
+bool is_copy(const ReadState& state, const char* s, std::size_t n, int class_nr,
+             std::uint64_t& hash) {
+  const CopyIndex& index = state.copies;
+  hash = std::hash<std::string_view>{}(std::string_view(s, n)) ^
+         (static_cast<std::uint64_t>(class_nr) * 0x9E3779B97F4A7C15ULL);
+  const auto range = index.by_hash.equal_range(hash);
+  for (auto it = range.first; it != range.second; ++it) {
+    const std::size_t k = static_cast<std::size_t>(it->second);
+    if (state.table.classes[k] == class_nr && index.lengths[k] == n &&
+        std::memcmp(state.table.text.data() + index.starts[k], s, n) == 0)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::size_t n,
                   const char* class_text, const char* name, std::size_t line) {
+  const int class_nr = state.classes.add_class_name(class_text);
+  std::uint64_t hash = 0;
+  if (is_copy(state, sequence, n, class_nr, hash)) {
+    ++state.copies.copies[class_nr];
+    if (state.options.dedup) {
+      // Dropped before it enters any table: counts, sites and result files
+      // never see it.
+      std::vector<std::string>& dropped = state.copies.dropped[class_nr];
+      if (dropped.size() < kDroppedNamed)
+        dropped.push_back(name != nullptr ? std::string(name)
+                                          : std::string(file.name) + ":" + std::to_string(line));
+      return;
+    }
+  }
   // The tables stop at the limit rather than growing past it.
   if (state.sequences >= input_string::kMaxSequences) {
     std::fprintf(stderr, "ERROR: Number of input sequences %d is exceeding the maximum limit %d\n",
                  state.sequences + 1, input_string::kMaxSequences);
     error("Abort");
   }
-  const int class_nr = state.classes.add_class_name(class_text);
+  try {
+    state.copies.by_hash.emplace(hash, state.table.count());
+    state.copies.starts.push_back(state.table.text.size());
+    state.copies.lengths.push_back(n);
+  } catch (const std::bad_alloc&) {
+    error("Allocation of new string failed");
+  }
   state.table.add(sequence, n, static_cast<unsigned char>(class_nr));
   if (state.options.revcomp) {
     const std::size_t bad = reverse_complement(sequence, n, state.strand);
@@ -120,8 +185,9 @@ int input_string::read_examples(char** files) {
   reading_ = SequenceTable();
   reading_.strands = options_.revcomp ? 2 : 1;
   reserve_for(files, reading_.text, reading_.strands);
-  ReadState state{reading_, *classes, options_, 0, {}};
+  ReadState state{reading_, *classes, options_, 0, {}, {}};
   bool stdin_read = false;
+  records_only_ = true;
   for (int f = 1; files[f] != nullptr; ++f) {
     FileRead file{files[f], f, {}, 0, 0};
     std::snprintf(file.file_class, sizeof file.file_class, "%d", f);
@@ -139,10 +205,12 @@ int input_string::read_examples(char** files) {
     }
     InputFormat format = options_.format;
     if (format == InputFormat::Auto) format = source->detect();
-    if (format == InputFormat::Lines)
+    if (format == InputFormat::Lines) {
+      records_only_ = false;
       read_line_file(state, file, *source);
-    else
+    } else {
       read_record_file(state, file, *source, format);
+    }
     if (source->failed()) error("Can't read input file", file.name);
 
     if (file.empty > 0)
@@ -162,6 +230,7 @@ int input_string::read_examples(char** files) {
   classes->nr_classes = n_classes;
   std::fprintf(stderr, "# Read in total %d examples belonging to %d target classes\n",
                state.sequences, n_classes);
+  report_copies(state.copies, *classes, options_.dedup);
   classes->test();
   return state.sequences;
 }

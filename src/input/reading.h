@@ -1,11 +1,27 @@
 #pragma once
 // Reading the sequence files into the reading tables: the state shared by
 // the line-format reader and the FASTA/FASTQ reader. Internal to input/.
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "input/input_string.h"
 #include "input/sequence_source.h"
+
+// Identical sequences within a class: each sequence's forward strand is
+// found again by its hash, and a candidate of the same hash is compared byte
+// for byte, so a check costs one pass over the sequence.
+struct CopyIndex {
+  std::unordered_multimap<std::uint64_t, int> by_hash;  // hash -> sequence index (from 0)
+  std::vector<std::size_t> starts;   // where sequence i's forward strand begins in the text
+  std::vector<std::size_t> lengths;  // and its length
+  std::array<long, 256> copies{};    // per class: sequences equal to an earlier one
+  // Per class with -dedup: the identifiers of the first copies dropped.
+  std::array<std::vector<std::string>, 256> dropped;
+};
 
 struct ReadState {
   SequenceTable& table;
@@ -13,7 +29,11 @@ struct ReadState {
   const InputOptions& options;
   int sequences = 0;   // read so far, over all files
   std::string strand;  // scratch for a reverse complement
+  CopyIndex copies;
 };
+
+// With -dedup, the identifiers named per class of the copies dropped.
+constexpr std::size_t kDroppedNamed = 10;
 
 struct FileRead {
   const char* name;
@@ -21,6 +41,7 @@ struct FileRead {
   char file_class[16]; // the class name of sequences without one: the number
   int sequences = 0;   // read from this file
   long empty = 0;      // lines or records that held no sequence
+  long gaps = 0;       // alignment gap characters dropped from records
 };
 
 // Adds one sequence with its class and identifier (a name, or a line number

@@ -32,26 +32,37 @@ struct KseqDeleter {
 
 // Sequence letters as the search should see them: white space left inside
 // a record (blanks, carriage returns) dropped, lower case (soft-masked
-// regions) folded to upper case.
+// regions) folded to upper case, and alignment gaps ('-' and '.') dropped,
+// so that an aligned family is read as its ungapped sequences: a gap is no
+// residue, and runs of gaps would otherwise come out as patterns.
 struct FoldTable {
   std::array<unsigned char, 256> to{};
   std::array<bool, 256> drop{};
+  std::array<unsigned char, 256> gap{};
   FoldTable() {
     for (int c = 0; c < 256; ++c) {
       to[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-      drop[c] = std::isspace(c) != 0;
+      gap[c] = c == '-' || c == '.';
+      drop[c] = std::isspace(c) != 0 || gap[c] != 0;
     }
   }
 };
 const FoldTable kFold;
 
-std::size_t fold_in_place(char* s, std::size_t n) {
+// Folds s[0..n) in place; returns the new length and adds the gap
+// characters dropped to `gaps`.
+std::size_t fold_in_place(char* s, std::size_t n, long& gaps) {
   std::size_t out = 0;
+  long dropped_gaps = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (kFold.drop[c]) continue;
+    if (kFold.drop[c]) {
+      dropped_gaps += kFold.gap[c];
+      continue;
+    }
     s[out++] = static_cast<char>(kFold.to[c]);
   }
+  gaps += dropped_gaps;
   return out;
 }
 
@@ -83,7 +94,7 @@ void read_record_file(ReadState& state, FileRead& file, SequenceSource& source, 
             "its sequence",
             file.name, id);
     if (status == -3) error("Allocation of new string failed");
-    const std::size_t n = fold_in_place(seq->seq.s, seq->seq.l);
+    const std::size_t n = fold_in_place(seq->seq.s, seq->seq.l, file.gaps);
     if (n == 0) {
       ++file.empty;
       continue;
@@ -92,4 +103,7 @@ void read_record_file(ReadState& state, FileRead& file, SequenceSource& source, 
       fatal("%s: the sequence of record %s holds a zero byte", file.name, id);
     add_sequence(state, file, seq->seq.s, n, file.file_class, id, 0);
   }
+  if (file.gaps > 0)
+    warning("%s: %ld alignment gap %s (- and .) dropped", file.name, file.gaps,
+            file.gaps == 1 ? "character" : "characters");
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "alphabet/stop_mask.h"
 #include "results/result_sink.h"
 #include "run/error.h"
 #include "run/globals.h"
@@ -33,6 +34,8 @@ enum class Kind {
   Format,        // -format lines|fasta|fastq|auto
   GroupPreset,   // -groups protein|dna|none
   Revcomp,       // -revcomp, no value
+  Mask,          // -mask CHARS (may be empty)
+  Dedup,         // -dedup, no value
   ResultFile,    // a row of the sink table: a file name or "-"
   SortOrder,     // -sort pvalue|ratio|support|pattern
   Top,           // -top N
@@ -108,6 +111,12 @@ const OptionRow kOptions[] = {
     {"-groups", Kind::GroupPreset, nullptr,
      {S::Input, 3, "[-groups protein|dna|none]", "groups added to a generated character set (default none)"}},
     {"-revcomp", Kind::Revcomp, nullptr, {S::Input, 2, "[-revcomp]", "search both strands of DNA"}},
+    {"-mask", Kind::Mask, nullptr,
+     {S::Input, 4, "[-mask CHARS]",
+      "STOP characters of a generated set: no pattern holds them\n"
+      "(FASTA/FASTQ default: *, and N in DNA or X in protein)"}},
+    {"-dedup", Kind::Dedup, nullptr,
+     {S::Input, 5, "[-dedup]", "keep one of identical sequences within a class"}},
     // The result-file options (-table, -json, ...) are the rows of the sink
     // table, so that a new output is told of where it is made.
     {"-sort", Kind::SortOrder, nullptr,
@@ -143,6 +152,7 @@ int values_taken(Kind kind) {
     case Kind::Progress:
     case Kind::Flag:
     case Kind::Revcomp:
+    case Kind::Dedup:
     case Kind::ResultFlag:
       return 0;
     case Kind::ClassMinimum:
@@ -255,6 +265,24 @@ void set_genorder(const char* value) {
     std::fputs(kKnownOrders, stderr);
     fatal_exit();
   }
+}
+
+// The characters must be able to stand in the STOP line of a generated
+// character-set file, which lists single bytes in one word.
+void set_mask(InputOptions& input, const char* value) {
+  for (const char* p = value; *p != '\0'; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (maskable(c)) continue;
+    char shown[8];
+    std::snprintf(shown, sizeof shown, c > 0x20 && c < 0x7F ? "'%c'" : "\\x%02X", c);
+    fatal("-mask \"%s\": the character %s cannot be a STOP character of a generated character "
+          "set: -mask takes printable ASCII characters other than '#' (a blank or control byte "
+          "would break the file's STOP line, '#' starts a comment there, and a byte above 0x7E "
+          "is part of a character, not one of its own)",
+          value, shown);
+  }
+  input.mask_given = true;
+  input.mask = value;
 }
 
 void add_input_file(RunParams& params, char* name) {
@@ -485,6 +513,13 @@ void parse_options(int argc, char** argv, RunParams& params) {
       }
       case Kind::Revcomp:
         params.input.revcomp = true;
+        break;
+      case Kind::Mask:
+        set_mask(params.input, value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::Dedup:
+        params.input.dedup = true;
         break;
       case Kind::ResultFile:
         set_result_file(params.results, arg, value_after(argc, argv, i, arg));

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "alphabet/group_presets.h"
+#include "alphabet/stop_mask.h"
 #include "input/input_string.h"
 #include "input/reading.h"
 #include "input/sequence_source.h"
@@ -90,6 +92,24 @@ TEST(GroupPresets, OnlyMembersTheInputHolds) {
   EXPECT_EQ("", preset_group_lines(GroupPreset::None, counts));
 }
 
+ByteCounts counts_of(const std::string& text) {
+  return count_bytes(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
+TEST(StopMask, DnaOrProteinFromTheLettersAlone) {
+  // Nucleotides and IUPAC codes in either case, RNA's U: DNA, N masked.
+  EXPECT_EQ(ResidueKind::Dna, residue_kind(counts_of("ACGTNNNN")));
+  EXPECT_EQ(ResidueKind::Dna, residue_kind(counts_of("acgurykmswbdhvn*-")));
+  EXPECT_EQ("*N", default_mask(counts_of("ACGTN")));
+  // One letter beyond them makes protein, where N is asparagine and X masked.
+  EXPECT_EQ(ResidueKind::Protein, residue_kind(counts_of("ACGTNE")));
+  EXPECT_EQ(ResidueKind::Protein, residue_kind(counts_of("ACGTX")));
+  EXPECT_EQ("*X", default_mask(counts_of("MKVLNNQ*")));
+  // Without letters only the stop codon is masked.
+  EXPECT_EQ(ResidueKind::Unknown, residue_kind(counts_of("0123*")));
+  EXPECT_EQ("*", default_mask(counts_of("0123*")));
+}
+
 class RecordInputTest : public ::testing::Test {
  protected:
   void SetUp() override { reset_settings(); }
@@ -148,6 +168,56 @@ TEST_F(RecordInputTest, BothStrandsCountAsOneSequence) {
   EXPECT_EQ((std::vector<int>{0, 8, 14}), in->seq_end);
   EXPECT_EQ(1, in->seq_of_pos[7]);  // the reverse strand belongs to sequence 1
   EXPECT_EQ(2, in->seq_of_pos[9]);
+}
+
+TEST_F(RecordInputTest, GapsDroppedAndDefaultMaskInTheGeneratedSet) {
+  InputOptions fasta;
+  fasta.format = InputFormat::Fasta;
+  auto in = build({">a\nMK-V.L\n>b\nmk--X*\n>gaps\n--..\n"}, fasta);
+  EXPECT_EQ("_MKVL_MKX*_", joined(*in));
+  EXPECT_NE(std::string::npos, err.find("8 alignment gap characters (- and .) dropped"));
+  const CHARSET& set = *in->charset;
+  EXPECT_TRUE(set.stop_flag[set.char_to_code['X']]);
+  EXPECT_TRUE(set.stop_flag[set.char_to_code['*']]);
+  EXPECT_FALSE(set.stop_flag[set.char_to_code['K']]);
+  EXPECT_NE(std::string::npos, err.find("* (1), X (1); -mask '' keeps them"));
+
+  // A masked character the input does not hold is passed over without a word.
+  InputOptions given = fasta;
+  given.mask_given = true;
+  given.mask = "zB";
+  std::remove(dir.file("gen.charclass").c_str());  // generated again, not read
+  in = build({">a\nBKV\n"}, given);
+  EXPECT_TRUE(in->charset->stop_flag[in->charset->char_to_code['B']]);
+  EXPECT_EQ(std::string::npos, err.find("missing"));
+  EXPECT_NE(std::string::npos, err.find("B (1)\n"));
+}
+
+TEST_F(RecordInputTest, DedupKeepsTheFirstCopyPerClassInEveryTable) {
+  InputOptions options;
+  options.format = InputFormat::Fasta;
+  options.dedup = true;
+  // Copies after folding and line breaks; the copy in another file (class) stays.
+  auto in = build({">a\nACG\n>b\nAC\n>c\nac\ng\n>d\nTT\n>e\nACG\n", ">f\nACG\n"}, options);
+  EXPECT_EQ("_ACG_AC_TT_ACG_", joined(*in));
+  EXPECT_EQ((std::vector<std::string>{"", "a", "b", "d", "f"}), ids_of(*in));
+  EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 1, 2}), in->seq_file);
+  EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 1, 2, 0}), in->class_of_seq);
+  EXPECT_EQ(3, in->seq_of_pos[8]);
+  EXPECT_NE(std::string::npos,
+            err.find("class 1: -dedup dropped 2 copies of sequences read before in the class: c, e\n"));
+
+  // Under -revcomp the forward strands decide: AAC and its reverse GTT differ.
+  InputOptions strands;
+  strands.revcomp = true;
+  in = build({"AAC\nGTT\nAAC\n"}, strands);
+  EXPECT_EQ(3, in->nr_sequences);
+  EXPECT_NE(std::string::npos,
+            err.find("class 1: 1 sequence is a copy of another in the class; -dedup keeps one"));
+  strands.dedup = true;
+  in = build({"AAC\nGTT\nAAC\n"}, strands);
+  EXPECT_EQ("_AAC_GTT_GTT_AAC_", joined(*in));
+  EXPECT_NE(std::string::npos, err.find("read before in the class: "));
 }
 
 }  // namespace
