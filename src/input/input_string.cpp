@@ -261,7 +261,7 @@ void input_string::warn_one_class_characters(const std::vector<ByteCounts>& by_c
              classes->class_name(holder) + ")";
   }
   if (named.empty()) return;
-  warning("characters that are often no residues occur in one class only: %s; patterns of them "
+  warning("characters that are often not residues occur in one class only: %s; patterns of them "
           "can tell the classes apart (-mask CHARS makes them STOP characters)",
           named.c_str());
 }
