@@ -21,7 +21,8 @@ const char kStyle[] =
     ".facts td,.facts th{text-align:left}"
     ".motif{display:flex;flex-wrap:wrap;gap:18px;align-items:flex-end;border-top:1px solid #ccc;"
     "padding:.6em 0}.motif figure{margin:0}.motif figcaption{font-size:11px;color:#555}"
-    ".scroll{overflow-x:auto}";
+    ".scroll{overflow-x:auto}#patterns tr.member td{color:#777}"
+    "details.members{margin-left:2em}details.members summary{cursor:pointer;color:#555;padding:.3em 0}";
 
 // Orders rows by the clicked column, numbers as numbers (also those below
 // the smallest double, like 3.2e-400), empty cells last; a second click
@@ -159,7 +160,7 @@ std::string html_report_page(const HtmlReport& r) {
   w.open("tbody");
   for (std::size_t i = 0; i < r.motifs.size(); ++i) {
     const HtmlMotif& m = r.motifs[i];
-    w.open("tr", {{"data-pattern", m.pattern}});
+    w.open("tr", {{"data-pattern", m.pattern}, {"data-motif", std::to_string(m.motif)}, {"class", m.lead ? "lead" : "member"}});
     for (std::size_t f = 0; f < m.fields.size(); ++f) {
       if (f == 1) {
         w.open("td").element("a", {{"href", "#p" + std::to_string(i + 1)}}, m.fields[f]).close();
@@ -177,10 +178,13 @@ std::string html_report_page(const HtmlReport& r) {
       "log2 N - H bits (N = " + std::to_string(r.alphabet_letters) +
       "). A grey dot is a wildcard; a dashed rule is a flexible gap, with the gap lengths the sites show. "
       "Bars: sequences of each class holding the pattern. Histogram: where occurrences start, "
-      "as a fraction of the sequence length.").close();
-  for (std::size_t i = 0; i < r.motifs.size(); ++i) {
+      "as a fraction of the sequence length. Rows that hit the sites of a better row (the same motif) "
+      "are folded under it.").close();
+  // Each lead with the other rows of its motif folded under it.
+  auto section = [&](std::size_t i) {
     const HtmlMotif& m = r.motifs[i];
-    w.open("section", {{"class", "motif"}, {"id", "p" + std::to_string(i + 1)}, {"data-pattern", m.pattern}});
+    w.open("section", {{"class", m.lead ? "motif" : "motif member"}, {"id", "p" + std::to_string(i + 1)},
+                       {"data-pattern", m.pattern}, {"data-motif", std::to_string(m.motif)}});
     w.open("figure");
     w.element("h3", {}, std::to_string(i + 1) + ". " + m.pattern);
     draw_logo(w, m.pattern, m.elements, r.alphabet_letters, r.nucleotide);
@@ -194,6 +198,21 @@ std::string html_report_page(const HtmlReport& r) {
     start_bars(w, m);
     w.element("figcaption", {}, "occurrence starts / sequence length");
     w.close();
+    w.close().raw("\n");
+  };
+  for (std::size_t i = 0; i < r.motifs.size(); ++i) {
+    const HtmlMotif& m = r.motifs[i];
+    if (!m.lead) continue;
+    section(i);
+    std::vector<std::size_t> members;
+    for (std::size_t k = i + 1; k < r.motifs.size(); ++k)
+      if (!r.motifs[k].lead && r.motifs[k].motif == m.motif) members.push_back(k);
+    if (members.empty()) continue;
+    w.open("details", {{"class", "members"}, {"data-motif", std::to_string(m.motif)}});
+    w.element("summary", {},
+              std::to_string(members.size()) + (members.size() == 1 ? " more row" : " more rows") +
+                  " of motif " + std::to_string(m.motif) + ", hitting the same sites");
+    for (std::size_t k : members) section(k);
     w.close().raw("\n");
   }
   w.open("script").raw(kScript).close();

@@ -26,6 +26,8 @@ struct HtmlClassShare {
 struct HtmlMotif {
   std::vector<std::string> fields;  // the row as the table writes it
   std::string pattern;
+  long motif = 0;     // the motif the row belongs to (0: none given)
+  bool lead = true;   // the first row of its motif; the others fold under it
   std::vector<LogoElement> elements;
   std::vector<HtmlClassShare> classes;
   std::vector<double> starts;  // each occurrence's start / sequence length, 0 <= x < 1

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <set>
 
 #include "alphabet/charset.h"
 #include "input/input_string.h"
@@ -61,6 +62,8 @@ class HtmlSink : public FileSink {
     HtmlMotif m;
     m.fields = row_fields(r, static_cast<int>(info_->classes.size()));
     m.pattern = r.text;
+    m.motif = r.motif;
+    m.lead = r.motif == 0 || leads_.insert(r.motif).second;
     for (char code : r.codes) {
       const CHARSET::Element d = charset.decode(static_cast<unsigned char>(code));
       LogoElement e;
@@ -103,6 +106,7 @@ class HtmlSink : public FileSink {
   long rows_;
   const RunInfo* info_ = nullptr;
   HtmlReport page_;
+  std::set<long> leads_;  // the motifs whose lead row is shown
   std::optional<SiteMatcher> matcher_;
   Site site_;
 };

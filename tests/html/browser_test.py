@@ -178,12 +178,16 @@ def main():
             if cells != row:
                 failures.append("row of %s: page %s, table %s" % (pattern, cells, row))
                 break
-        # One logo per row, in rank order, one column per pattern position
-        # (a flexible gap and its element are one): the table's length.
+        # One logo per row, one column per pattern position (a flexible gap
+        # and its element are one): the table's length. Each motif's lead
+        # comes first, the other rows of its motif folded under it, so the
+        # logos go by motif, then by rank.
         length = header.index("length")
-        if [p for p, _ in dom.logos] != [row[1] for row in expected]:
-            failures.append("logos %s... are not the rows' patterns" % [p for p, _ in dom.logos][:5])
-        for (pattern, columns), row in zip(dom.logos, expected):
+        motif = header.index("motif")
+        grouped = sorted(expected, key=lambda row: int(row[motif]))
+        if [p for p, _ in dom.logos] != [row[1] for row in grouped]:
+            failures.append("logos %s... are not the rows' patterns by motif" % [p for p, _ in dom.logos][:5])
+        for (pattern, columns), row in zip(dom.logos, grouped):
             if columns != int(row[length]):
                 failures.append("logo of %s has %d columns, the pattern %s positions" % (pattern, columns, row[length]))
 
@@ -221,7 +225,8 @@ def main():
                 tsv = tsv_path
             h, rs = table_rows(tsv)
             sites = [int(n) for n in re.findall(r"<figcaption>(\d+) sites</figcaption>", open(path).read())]
-            positions = [int(row[h.index("positions")]) for row in rs[:SHOWN]]
+            by_motif = sorted(rs[:SHOWN], key=lambda row: int(row[h.index("motif")]))
+            positions = [int(row[h.index("positions")]) for row in by_motif]
             if sites != positions:
                 failures.append("%s: logo sites %s differ from the rows' positions %s" % (name, sites[:8], positions[:8]))
 

@@ -140,8 +140,8 @@ TEST(HtmlReportPage, RowsAndLogosCarryTheirPatternEscaped) {
   const std::string page = html_report_page(report);
   EXPECT_EQ(0u, page.find("<!DOCTYPE html>"));
   EXPECT_EQ(1, count(page, "<table id=\"patterns\">"));
-  EXPECT_EQ(1, count(page, "<tr data-pattern=\"AC&lt;G&gt;\">"));
-  EXPECT_EQ(1, count(page, "<tr data-pattern=\"T&quot;&amp;&#39;A\">"));
+  EXPECT_EQ(1, count(page, "<tr data-pattern=\"AC&lt;G&gt;\" "));
+  EXPECT_EQ(1, count(page, "<tr data-pattern=\"T&quot;&amp;&#39;A\" "));
   EXPECT_EQ(1, count(page, "<svg class=\"logo\" data-pattern=\"AC&lt;G&gt;\""));
   EXPECT_EQ(10, count(page, "<g class=\"column"));
   EXPECT_EQ(2, count(page, "<svg class=\"classes\""));
