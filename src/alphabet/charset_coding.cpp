@@ -210,11 +210,16 @@ void CHARSET::print(const char* text, int n) const {
 
 std::string CHARSET::spell(const std::string& codes) const {
   if (codes.empty()) return "<empty>";
+  // Written straight into the text: every accepted pattern is spelled.
   std::string text;
+  text.reserve(codes.size() + 8);
   for (char code : codes) {
     const Element e = decode(static_cast<unsigned char>(code));
     if (e.after_gap) text += ".{" + std::to_string(min_gap) + "," + std::to_string(max_gap) + "}";
-    text += label(e.code);
+    if (e.kind == Kind::Character)
+      text += static_cast<char>(code_to_char[e.code]);
+    else
+      text += label(e.code);
   }
   return text;
 }

@@ -23,16 +23,29 @@ class MotifGrouper {
   long motifs() const { return static_cast<long>(lead_motif_.size()); }
 
  private:
+  // The leads' sites, kept by the block of positions they start in, so
+  // that the sites overlapping a span are a short contiguous scan: a span
+  // [a, b] meets the sites that start from a - longest + 1 up to b.
+  static constexpr int kBlockShift = 2;
+  struct LeadSite {
+    int first, last, lead;
+  };
+  int count_overlaps(int need);
+  bool lead_overlaps(int lead, const std::pair<int, int>& span) const;
+  void index_sites(int lead);
+
   SiteMatcher matcher_;
   Site site_;
   std::vector<std::pair<int, int>> spans_;  // the row's sites, first .. last
-  // Per position, the leads with a site there: a list through `next_`.
-  std::vector<int> head_;
-  struct Entry {
-    int lead;
-    int next;
-  };
-  std::vector<Entry> entries_;
+  std::vector<std::vector<LeadSite>> blocks_;
+  // Per lead, its sites in the order of their last positions, and the longest.
+  std::vector<std::vector<std::pair<int, int>>> lead_sites_;
+  std::vector<int> lead_longest_;
+  std::vector<int> open_;  // leads that can still be the answer
+  std::vector<char> is_open_;
+  // Up to so many candidates are tested one by one, more through the index.
+  static constexpr std::size_t kFewOpen = 8;
+  int longest_ = 1;                // the longest lead site so far
   std::vector<long> lead_motif_;   // per lead (0..), its motif number
   std::vector<int> overlaps_;      // per lead, the row's sites it overlaps
   std::vector<int> seen_site_;     // per lead, the last site that counted it
