@@ -17,9 +17,9 @@ class MotifGrouper {
  public:
   MotifGrouper(const input_string& input, int min_gap, int max_gap);
 
-  // The motif of the next row, given its codes and its class-1 ends;
-  // `leads` says whether it starts a new one.
-  long add(const std::string& codes, const std::vector<int>& class1_ends, bool& leads);
+  // The motif of the next row, given its codes and its class-1 ends (as a
+  // PatternRecord packs them); `leads` says whether it starts a new one.
+  long add(const std::string& codes, const std::vector<unsigned char>& class1_ends, bool& leads);
   long motifs() const { return static_cast<long>(lead_motif_.size()); }
 
  private:

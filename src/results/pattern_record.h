@@ -30,9 +30,11 @@ struct PatternRecord {
   long motif = 0;                   // 1.., the lead row's rank among the motifs
 
   // Occurrences (each the position after the last matched character), kept
-  // only for the rows whose sites are written; and those in class-1
-  // sequences, for the rows that may be written (they decide its motif).
+  // only for the rows whose sites are written.
   std::vector<int> ends;
-  std::vector<int> class1_ends;
+  // Those in class-1 sequences, for every row that may be written (they
+  // decide its motif): kept for many rows, so packed, each as its distance
+  // from the one before in 7-bit groups, low group first.
+  std::vector<unsigned char> class1_ends;
   long order = 0;  // acceptance order in the search
 };

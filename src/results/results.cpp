@@ -165,8 +165,14 @@ bool Results::wants_sites(const PatternRecord& record) {
 
 void Results::take_class1_ends(PatternRecord& record) const {
   const input_string& input = *info_.input;
-  for (int end : ends_)
-    if (input.class_of_seq[input.seq_of_pos[static_cast<std::size_t>(end - 1)]] == 1) record.class1_ends.push_back(end);
+  unsigned last = 0;
+  for (int end : ends_) {
+    if (input.class_of_seq[input.seq_of_pos[static_cast<std::size_t>(end - 1)]] != 1) continue;
+    unsigned gap = static_cast<unsigned>(end) - last;
+    last = static_cast<unsigned>(end);
+    for (; gap >= 0x80; gap >>= 7) record.class1_ends.push_back(static_cast<unsigned char>(gap | 0x80));
+    record.class1_ends.push_back(static_cast<unsigned char>(gap));
+  }
 }
 
 void Results::keep(const PatternRecord& record) {
