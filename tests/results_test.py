@@ -6,11 +6,15 @@
     sequence and position counts are recounted from scratch;
   - the JSON rows say what the table rows say;
   - on the shipped ABC-transporter example the first rows are the ABC
-    signature and the Walker A motif, with tiny E-values.
+    signature and the Walker A motif, with tiny E-values;
+  - log10_bg and the motif numbers are recomputed from the letters and the
+    sites, and -distinct keeps exactly each motif's lead, no two sharing
+    half their class-1 sites.
 
   results_test.py --binary PATH --examples DIR
 """
 import json
+import math
 import os
 import re
 import subprocess
@@ -135,12 +139,110 @@ def test_abc_example(binary, work, examples):
     check(all(float(r["evalue"]) < 1e-80 for r in rows), "the first rows have tiny E-values")
 
 
+def class1_spans(sites_path):
+    """Per pattern, its class-1 sites as (file, sequence, strand, first, last)."""
+    spans = {}
+    for r in read_table(sites_path):
+        if r["class"] == "1":
+            first = int(r["start"])
+            spans.setdefault(r["pattern"], []).append(
+                (r["file"], r["sequence"], r["strand"], first, first + len(r["matched"]) - 1))
+    return spans
+
+
+def covered(sites):
+    """Every position the sites cover, with its file, sequence and strand."""
+    return {s[:3] + (p,) for s in sites for p in range(s[3], s[4] + 1)}
+
+
+def overlapping(site, cover):
+    return any(site[:3] + (p,) in cover for p in range(site[3], site[4] + 1))
+
+
+def motifs_of(rows, spans):
+    """Motif numbers by the rule, written out plainly: a row joins the first
+    earlier lead whose sites overlap at least half of its own."""
+    leads, numbers = [], []
+    for r in rows:
+        mine = spans.get(r["pattern"], [])
+        joined = next((k for k, lead in enumerate(leads)
+                       if mine and 2 * sum(overlapping(s, lead) for s in mine) >= len(mine)), None)
+        if joined is None:
+            leads.append(covered(mine))
+            joined = len(leads) - 1
+        numbers.append(joined + 1)
+    return numbers
+
+
+def log10_bg(pattern, letters):
+    """From the class-2 letters, one pseudocount per letter of the input."""
+    freq = {c: (letters.count(c) + 1) for c in set(ALPHABET)}
+    total = sum(freq.values())
+    value, i = 0.0, 0
+    while i < len(pattern):
+        if pattern.startswith(".{", i):
+            i = pattern.index("}", i) + 1
+        elif pattern[i] == "[":
+            j = pattern.index("]", i)
+            value += math.log10(sum(freq.get(c, 0) for c in pattern[i + 1:j]) / total)
+            i = j + 1
+        elif pattern[i] == ".":
+            i += 1
+        else:
+            value += math.log10(freq[pattern[i]] / total)
+            i += 1
+    return value
+
+
+ALPHABET = ""
+
+
+def test_motifs_and_background(binary, work, examples):
+    global ALPHABET
+    files = [os.path.join(examples, "abc_atpase.%s.txt" % p) for p in ("pos", "neg")]
+    seqs = {f: [l.split()[0] for l in open(f)] for f in files}
+    ALPHABET = "".join(sorted(set("".join(seqs[files[0]] + seqs[files[1]]))))
+    # A row's motif depends on the rows before it only: the first 150 rows
+    # of the whole table are checked.
+    args = ["-f", files[0], "-f", files[1], "-groups", "protein", "-maxgrp", "1", "-max_gap_nr", "1",
+            "-min_gap", "1", "-max_gap", "2", "-minstrings", "120", "-minlevel", "4", "-maxlevel", "6",
+            "-table", "all.tsv", "-sites", "all_sites.tsv"]
+    check(run(binary, args, work).returncode == 0, "the grouped, gapped run of every row ends with status 0")
+    all_rows = read_table(os.path.join(work, "all.tsv"))
+    rows = all_rows[:150]
+    spans = class1_spans(os.path.join(work, "all_sites.tsv"))
+    want = motifs_of(rows, spans)
+    got = [int(r["motif"]) for r in rows]
+    wrong = [(r["pattern"], g, w) for r, g, w in zip(rows, got, want) if g != w]
+    check(len(rows) == 150 and not wrong, "the motif of each of %d rows is the rule's: %s" % (len(rows), wrong[:3]))
+    letters = "".join(seqs[files[1]])
+    off = [(r["pattern"], r["log10_bg"]) for r in rows
+           if abs(float(r["log10_bg"]) - log10_bg(r["pattern"], letters)) > 1e-4]
+    check(not off, "log10_bg is recomputed from the class-2 letters: %s" % off[:3])
+
+    p = run(binary, args[:-4] + ["-distinct", "-top", "8", "-table", "d.tsv", "-sites", "d_sites.tsv"], work)
+    check(p.returncode == 0, "the same run with -distinct -top 8 ends with status 0")
+    leads = read_table(os.path.join(work, "d.tsv"))
+    first = {}
+    for r in all_rows:
+        first.setdefault(int(r["motif"]), r["pattern"])
+    check([r["pattern"] for r in leads] == [first[m] for m in range(1, 9)] and
+          [int(r["motif"]) for r in leads] == list(range(1, 9)),
+          "-distinct -top 8 keeps the first row of motifs 1 to 8")
+    kept = class1_spans(os.path.join(work, "d_sites.tsv"))
+    shared = [(a["pattern"], b["pattern"]) for i, a in enumerate(leads) for b in leads[:i]
+              if 2 * sum(overlapping(s, covered(kept[b["pattern"]])) for s in kept[a["pattern"]])
+              >= len(kept[a["pattern"]])]
+    check(not shared, "no lead shares half its class-1 sites with an earlier one: %s" % shared[:3])
+
+
 def main():
     given = paths("examples")
     binary, examples = given["binary"], given["examples"]
     with tempfile.TemporaryDirectory(prefix="morva_results_") as work:
         test_sites_and_counts(binary, work, examples)
         test_abc_example(binary, work, examples)
+        test_motifs_and_background(binary, work, examples)
     return summary()
 
 
