@@ -6,7 +6,12 @@
 
 MotifGrouper::MotifGrouper(const input_string& input, int min_gap, int max_gap)
     : matcher_(input, min_gap, max_gap),
-      blocks_((static_cast<std::size_t>(input.length) >> kBlockShift) + 1) {}
+      block_of_((static_cast<std::size_t>(input.length) >> kBlockShift) + 1, 0),
+      blocks_(1) {}
+
+const std::vector<MotifGrouper::LeadSite>& MotifGrouper::block(int b) const {
+  return blocks_[block_of_[static_cast<std::size_t>(b)]];
+}
 
 // Counts, per earlier lead, the row's sites it overlaps, and returns the
 // first lead that overlaps `need` of them, or -1. A lead that overlaps
@@ -25,7 +30,7 @@ int MotifGrouper::count_overlaps(int need) {
     const auto& span = spans_[static_cast<std::size_t>(site)];
     const int lo = std::max(0, span.first - longest_ + 1);
     for (int block = lo >> kBlockShift; block <= span.second >> kBlockShift; ++block) {
-      for (const LeadSite& s : blocks_[static_cast<std::size_t>(block)]) {
+      for (const LeadSite& s : this->block(block)) {
         if (s.first < lo || s.first > span.second || s.last < span.first) continue;
         const auto lead = static_cast<std::size_t>(s.lead);
         if (seen_site_[lead] == site + 1) continue;
@@ -54,7 +59,7 @@ int MotifGrouper::count_overlaps(int need) {
       for (int lead : open_) is_open_[static_cast<std::size_t>(lead)] = 1;
       const int lo = std::max(0, span.first - longest_ + 1);
       for (int block = lo >> kBlockShift; block <= span.second >> kBlockShift; ++block) {
-        for (const LeadSite& s : blocks_[static_cast<std::size_t>(block)]) {
+        for (const LeadSite& s : this->block(block)) {
           if (s.first < lo || s.first > span.second || s.last < span.first) continue;
           const auto lead = static_cast<std::size_t>(s.lead);
           if (is_open_[lead] == 0 || seen_site_[lead] == site + 1) continue;
@@ -89,7 +94,12 @@ void MotifGrouper::index_sites(int lead) {
   int longest = 1;
   for (const auto& span : spans_) {
     longest = std::max(longest, span.second - span.first + 1);
-    blocks_[static_cast<std::size_t>(span.first >> kBlockShift)].push_back(LeadSite{span.first, span.second, lead});
+    std::uint32_t& slot = block_of_[static_cast<std::size_t>(span.first >> kBlockShift)];
+    if (slot == 0) {
+      slot = static_cast<std::uint32_t>(blocks_.size());
+      blocks_.emplace_back();
+    }
+    blocks_[slot].push_back(LeadSite{span.first, span.second, lead});
   }
   lead_longest_.push_back(longest);
   longest_ = std::max(longest_, longest);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,11 @@ class MotifGrouper {
   SiteMatcher matcher_;
   Site site_;
   std::vector<std::pair<int, int>> spans_;  // the row's sites, first .. last
+  // Per block of positions, its sites in blocks_ (0: none, an empty entry),
+  // so that an input of millions of positions costs 4 bytes a block.
+  std::vector<std::uint32_t> block_of_;
   std::vector<std::vector<LeadSite>> blocks_;
+  const std::vector<LeadSite>& block(int b) const;
   // Per lead, its sites in the order of their last positions, and the longest.
   std::vector<std::vector<std::pair<int, int>>> lead_sites_;
   std::vector<int> lead_longest_;
