@@ -9,7 +9,9 @@
     signature and the Walker A motif, with tiny E-values;
   - log10_bg and the motif numbers are recomputed from the letters and the
     sites, and -distinct keeps exactly each motif's lead, no two sharing
-    half their class-1 sites.
+    half their class-1 sites;
+  - Tarone's factor, tarone_p and the q-values are recounted with exact
+    integers on an input where every tested pattern is a row.
 
   results_test.py --binary PATH --examples DIR
 """
@@ -236,6 +238,58 @@ def test_motifs_and_background(binary, work, examples):
     check(not shared, "no lead shares half its class-1 sites with an earlier one: %s" % shared[:3])
 
 
+def test_tarone_and_qvalues(binary, work):
+    """On an input small enough that every pattern is tested and written,
+    Tarone's factor, each tarone_p and each q-value are recounted from the
+    rows with exact integers."""
+    import random
+    from fractions import Fraction
+    rng = random.Random(7)
+    for name, n in (("t1.txt", 9), ("t2.txt", 7)):
+        with open(os.path.join(work, name), "w") as f:
+            for _ in range(n):
+                f.write("".join(rng.choice("ACGT") for _ in range(rng.randint(6, 14))) + "\n")
+    p = run(binary, ["-f", "t1.txt", "-f", "t2.txt", "-minstrings", "1", "-maxlevel", "4",
+                     "-cf", "t.cf", "-table", "tarone.tsv"], work)
+    check(p.returncode == 0, "the small two-class run ends with status 0")
+    path = os.path.join(work, "tarone.tsv")
+    rows = read_table(path)
+    head = {l[2:].split(":")[0]: l[2:].split(":", 1)[1].strip() for l in open(path) if l.startswith("# ")}
+    n1, n2 = 9, 7
+    N = n1 + n2
+
+    def psi(x):
+        return Fraction(math.comb(n1, x), math.comb(N, x)) if x <= n1 else \
+            Fraction(math.comb(x, n1), math.comb(N, n1))
+
+    tested = int(head["patterns tested"])
+    check(tested == len(rows), "every tested pattern is a row (%d of %d)" % (len(rows), tested))
+    supports = [int(r["1_seqs"]) + int(r["2_seqs"]) for r in rows]
+
+    def m(threshold):
+        return sum(1 for x in supports if psi(x) <= threshold)
+
+    k = next(k for k in range(1, tested + 1) if m(Fraction(1, 20) / k) <= k)
+    check(head["tarone"].startswith("alpha 0.05, k %d," % k) and
+          head["tarone"].endswith("testable patterns %d of %d tested" % (m(Fraction(1, 20) / k), tested)),
+          "Tarone's factor k = %d is the exhaustive one: %s" % (k, head["tarone"]))
+    bad_t, bad_q = [], []
+    ps = sorted(float(r["log10_p"]) for r in rows)
+    for r in rows:
+        lp = float(r["log10_p"])
+        # psi <= p, with p as printed (6 digits of its log10): the pattern's own psi counts.
+        mm = sum(1 for x in supports if math.log10(psi(x)) <= lp + 1e-5)
+        want = min(1.0, 10 ** lp * mm)
+        if abs(float(r["tarone_p"]) - want) > 0.002 * want:
+            bad_t.append((r["pattern"], r["tarone_p"], want))
+        i = max(j for j, v in enumerate(ps) if v <= lp + 1e-9)
+        q = min(1.0, min(10 ** ps[j] * tested / (j + 1) for j in range(i, len(ps))))
+        if abs(float(r["qvalue"]) - q) > 0.002 * q:
+            bad_q.append((r["pattern"], r["qvalue"], q))
+    check(not bad_t, "tarone_p is p times the tested patterns that could reach p: %s" % bad_t[:3])
+    check(not bad_q, "qvalue is Benjamini-Hochberg over the tested count: %s" % bad_q[:3])
+
+
 def main():
     given = paths("examples")
     binary, examples = given["binary"], given["examples"]
@@ -243,6 +297,7 @@ def main():
         test_sites_and_counts(binary, work, examples)
         test_abc_example(binary, work, examples)
         test_motifs_and_background(binary, work, examples)
+        test_tarone_and_qvalues(binary, work)
     return summary()
 
 

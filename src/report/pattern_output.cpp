@@ -97,9 +97,9 @@ std::string GSTree::shown_set(STree_Node* node) {
 
 int GSTree::Print_Pattern(STree_Node* node) {
   Count_Nr_of_Classes(node, nullptr);
-  if (results != nullptr) results->tested();
   const int K = nr_classes;
   const int* S = cur_seq_counts;
+  if (results != nullptr) results->tested(K >= 2 ? S[1] + S[2] : 0);
   const int* P = cur_pos_counts;
   if (P[K + 1] < minpos) return 0;
   if (minstrings != 0) {

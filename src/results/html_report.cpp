@@ -126,6 +126,7 @@ std::string html_report_page(const HtmlReport& r) {
   fact("version", r.version);
   fact("patterns tested", std::to_string(r.tested));
   fact("patterns accepted", std::to_string(r.accepted));
+  if (!r.tarone.empty()) fact("Tarone", r.tarone);
   fact("rows ranked", std::to_string(r.table_rows));
   fact("rows shown", std::to_string(r.motifs.size()));
   fact("run time", svg_number(r.seconds, 2) + " s");

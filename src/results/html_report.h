@@ -43,6 +43,7 @@ struct HtmlReport {
   int alphabet_letters = 0;  // N of the logos: alphabet characters the input uses
   bool nucleotide = false;
   long tested = 0, accepted = 0, table_rows = 0;
+  std::string tarone;  // Tarone's correction in one line; empty with one class
   double seconds = 0;
   std::vector<std::string> columns;
   std::vector<HtmlMotif> motifs;

@@ -49,6 +49,7 @@ class HtmlSink : public FileSink {
     page_.nucleotide = !letters.empty() && letters.find_first_not_of("ACGTUNacgtun") == std::string::npos;
     page_.tested = info.figures.tested;
     page_.accepted = info.figures.accepted;
+    page_.tarone = info.figures.tarone;
     page_.table_rows = info.figures.rows;
     page_.seconds = info.figures.seconds;
     page_.columns = info.columns;

@@ -25,6 +25,7 @@ struct PatternRecord {
   double log10_bg = 0;
   // Filled by the ranking for the rows it writes.
   double log10_e = 0, log10_q = 0;  // E-value and q-value (NaN without p-value)
+  double log10_tarone = 0;          // p times the tested patterns that could reach p
   bool maximal = true;              // no longer accepted pattern holds it with equal counts
   long rank = 0;                    // 1.. in the order of -sort
   long motif = 0;                   // 1.., the lead row's rank among the motifs

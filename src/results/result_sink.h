@@ -29,6 +29,7 @@ struct RunSummary {
   long accepted = 0;  // patterns that passed them
   long rows = 0;      // rows ranked (after -maximal, -trim_wc and -top)
   double seconds = 0;  // from the start of the search to the ranking
+  std::string tarone;  // Tarone's correction, said in one line; empty with one class
 };
 
 struct RunInfo {

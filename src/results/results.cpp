@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <iterator>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -11,6 +13,7 @@
 #include "input/input_classes.h"
 #include "input/input_string.h"
 #include "results/motifs.h"
+#include "results/row_fields.h"
 #include "results/statistics.h"
 #include "run/globals.h"
 #include "run/word_choice.h"
@@ -267,15 +270,18 @@ void Results::search_ended() {
   held_.shrink_to_fit();
 }
 
-// Benjamini-Hochberg over every accepted pattern: q of the i-th smallest of
-// m p-values is the least p(j) m / j over j >= i. Entry r of the result is
-// the q-value of row r (NaN without p-values).
+// Benjamini-Hochberg over every tested pattern: q of the i-th smallest of
+// m p-values is the least p(j) m / j over j >= i, with m the patterns
+// tested, not only those accepted: a filter that looks at the classes
+// (-goodratio, -binomial_prob) must not make the rest look better. The
+// patterns not accepted are taken as the largest p-values. Entry r of the
+// result is the q-value of row r (NaN without p-values).
 std::vector<double> Results::log10_qvalues() const {
   std::vector<double> sorted;
   for (double p : all_log10_p_)
     if (!std::isnan(p)) sorted.push_back(p);
   std::sort(sorted.begin(), sorted.end());
-  const double log10_m = std::log10(static_cast<double>(sorted.size()));
+  const double log10_m = std::log10(static_cast<double>(std::max<long>(tested_, 1)));
   std::vector<double> least(sorted.size());
   double running = 0;  // q never exceeds 1
   for (std::size_t j = sorted.size(); j-- > 0;) {
@@ -295,8 +301,62 @@ std::vector<double> Results::log10_qvalues() const {
   return q;
 }
 
+// Tarone: a pattern held by x sequences of classes 1 and 2 cannot reach a
+// p-value below psi(x), so only the patterns whose psi could reach a
+// threshold count as tests at that threshold.
+void Results::prepare_tarone() {
+  testable_.clear();
+  const int t1 = total_string_count[1], t2 = total_string_count[2];
+  for (std::size_t x = 0; x < tested_support_.size(); ++x)
+    if (tested_support_[x] > 0)
+      testable_.emplace_back(log10_min_fisher(static_cast<int>(x), t1, t2), tested_support_[x]);
+  std::sort(testable_.begin(), testable_.end());
+  long running = 0;
+  for (auto& entry : testable_) entry.second = running += entry.second;
+}
+
+long Results::testable_at(double log10_p) const {
+  // A pattern at the extreme of its support has exactly psi as its p-value
+  // (the same computation), so it counts itself.
+  const auto it = std::upper_bound(testable_.begin(), testable_.end(), std::make_pair(log10_p, LONG_MAX));
+  return it == testable_.begin() ? 0 : std::prev(it)->second;
+}
+
+// The smallest k with m(alpha / k) <= k, found by halving (m falls as k
+// grows), its threshold delta = alpha / k, the supports whose psi reaches it
+// and the testable patterns m(delta).
+std::string Results::tarone_line() const {
+  const double log10_alpha = std::log10(fwer_alpha_);
+  long lo = 1, hi = std::max<long>(tested_, 1);
+  while (lo < hi) {
+    const long k = lo + (hi - lo) / 2;
+    if (testable_at(log10_alpha - std::log10(static_cast<double>(k))) <= k)
+      hi = k;
+    else
+      lo = k + 1;
+  }
+  const double log10_delta = log10_alpha - std::log10(static_cast<double>(lo));
+  const int t1 = total_string_count[1], t2 = total_string_count[2];
+  int first = -1, last = -1;
+  for (int x = 0; x <= t1 + t2; ++x) {
+    if (log10_min_fisher(x, t1, t2) > log10_delta) continue;
+    if (first < 0) first = x;
+    last = x;
+  }
+  char alpha[32];
+  std::snprintf(alpha, sizeof alpha, "%g", fwer_alpha_);
+  std::string line = std::string("alpha ") + alpha + ", k " + std::to_string(lo) + ", delta " +
+                     format_log10(log10_delta) + ", testable support ";
+  line += first < 0 ? std::string("none") : std::to_string(first) + ".." + std::to_string(last);
+  return line + ", testable patterns " + std::to_string(testable_at(log10_delta)) + " of " +
+         std::to_string(tested_) + " tested";
+}
+
 void Results::finish() {
-  for (auto& sink : found_) sink->end(RunSummary{tested_, accepted_, 0, 0});
+  RunSummary found_summary;
+  found_summary.tested = tested_;
+  found_summary.accepted = accepted_;
+  for (auto& sink : found_) sink->end(found_summary);
   if (ranked_.empty()) return;
   if (contained_.size() != seen_.size()) mark_contained();
   if (options_.maximal)
@@ -314,13 +374,21 @@ void Results::finish() {
   const int sign = binomial_prob < 0 ? -1 : 1;
   const double log10_tested = std::log10(static_cast<double>(tested_));
   const std::vector<double> q = log10_qvalues();
+  std::string tarone;
+  if (nr_classes_ >= 2) {
+    prepare_tarone();
+    tarone = tarone_line();
+  }
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     PatternRecord& r = rows_[i];
     r.rank = static_cast<long>(i) + 1;
     r.log10_q = q[i];
     r.log10_e = std::isnan(r.log10_p) ? kNaN : r.log10_p + log10_tested;
     r.maximal = contained_[static_cast<std::size_t>(r.order)] == 0;
+    r.log10_tarone = kNaN;
     if (nr_classes_ < 2) continue;
+    if (!std::isnan(r.log10_p))
+      r.log10_tarone = std::min(0.0, r.log10_p + std::log10(static_cast<double>(std::max<long>(testable_at(r.log10_p), 1))));
     const int s1 = r.seqs[1], s2 = r.seqs[2];
     const int t1 = total_string_count[1], t2 = total_string_count[2];
     const double ln_bp = log_binomial_tail(s1, t1, s2, t2, sign);
@@ -334,8 +402,10 @@ void Results::finish() {
     }
   }
 
-  RunSummary summary{tested_, accepted_, static_cast<long>(rows_.size()),
-                     std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count()};
+  RunSummary summary = found_summary;
+  summary.rows = static_cast<long>(rows_.size());
+  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  summary.tarone = tarone;
   info_.figures = summary;
   // One file after the other, each whole before the next begins.
   for (auto& sink : ranked_) {

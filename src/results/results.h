@@ -20,8 +20,17 @@ class Results {
  public:
   Results(const ResultOptions& options, RunInfo info, std::vector<std::unique_ptr<ResultSink>> sinks);
 
-  // A pattern was counted and tested against the limits.
-  void tested() { ++tested_; }
+  // A pattern was counted and tested against the limits; `support` is the
+  // sequences of classes 1 and 2 holding it, which decide the smallest
+  // p-value it could reach (Tarone's testability).
+  void tested(int support) {
+    ++tested_;
+    if (nr_classes_ >= 2) {
+      if (static_cast<std::size_t>(support) >= tested_support_.size())
+        tested_support_.resize(static_cast<std::size_t>(support) + 1, 0);
+      ++tested_support_[static_cast<std::size_t>(support)];
+    }
+  }
 
   // The record the search fills for its next accepted pattern; reused, so
   // that a long report allocates nothing per line.
@@ -70,6 +79,12 @@ class Results {
   void keep(const PatternRecord& record);
   void mark_contained();
   std::vector<double> log10_qvalues() const;
+  // Tarone's correction over the tested patterns: the log10 of the smallest
+  // p-value of each support, and the number of tested patterns that could
+  // reach a p-value of 10^log10_p.
+  void prepare_tarone();
+  long testable_at(double log10_p) const;
+  std::string tarone_line() const;
 
   ResultOptions options_;
   RunInfo info_;
@@ -85,6 +100,11 @@ class Results {
   // and -distinct decide which rows -top counts only then.
   bool unbounded_;
   long tested_ = 0;
+  std::vector<long> tested_support_;  // tested patterns per support in classes 1 and 2
+  // (log10 of the smallest p-value, tested patterns) by the first, and the
+  // running sum of the second.
+  std::vector<std::pair<double, long>> testable_;
+  double fwer_alpha_ = 0.05;
   long accepted_ = 0;
   std::vector<PatternRecord> rows_;  // a heap (worst first) while -top bounds it
   std::vector<PatternRecord> held_;  // by acceptance order, for -maximal

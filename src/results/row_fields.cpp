@@ -44,7 +44,7 @@ std::vector<std::string> column_names(const input_string& input) {
     names.push_back(c + "_seqs");
     names.push_back(c + "_positions");
   }
-  for (const char* n : {"ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif"})
+  for (const char* n : {"ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif", "tarone_p"})
     names.emplace_back(n);
   return names;
 }
@@ -65,6 +65,7 @@ std::vector<std::string> row_fields(const PatternRecord& r, int K) {
   f.push_back(r.maximal ? "1" : "0");
   f.push_back(number("%.6g", r.log10_bg));
   f.push_back(std::to_string(r.motif));
+  f.push_back(format_log10(r.log10_tarone));
   return f;
 }
 
@@ -96,5 +97,6 @@ std::vector<std::string> provenance_lines(const RunInfo& info) {
   lines.push_back("patterns tested: " + std::to_string(info.figures.tested));
   lines.push_back("patterns accepted: " + std::to_string(info.figures.accepted));
   lines.push_back("rows: " + std::to_string(info.figures.rows));
+  if (!info.figures.tarone.empty()) lines.push_back("tarone: " + info.figures.tarone);
   return lines;
 }

@@ -29,6 +29,11 @@ double log_binomial_tail(int s1, int t1, int s2, int t2, int sign) {
   return sign > 0 ? specfns::log_bdtrc(s1 - 1, t1, p) : specfns::log_bdtr(s1, t1, p);
 }
 
+double log10_min_fisher(int x, int t1, int t2) {
+  const int a = std::min(x, t1);
+  return log10_fisher_greater(a, t1, x - a, t2);
+}
+
 double log10_fisher_greater(int s1, int t1, int s2, int t2) {
   return specfns::log_fisher_greater(s1, t1, s2, t2) / kLn10;
 }

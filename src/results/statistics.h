@@ -15,6 +15,12 @@ double binomial_tail(int s1, int t1, int s2, int t2, int sign);
 // Its natural logarithm, never underflowing (-inf where the tail is 0).
 double log_binomial_tail(int s1, int t1, int s2, int t2, int sign);
 
+// log10 of the smallest p-value the one-sided Fisher test can give a
+// pattern held by x of the t1 + t2 sequences (all of them in class 1 that
+// can be): the same computation as log10_fisher_greater, so that a pattern
+// at that extreme has exactly this p-value.
+double log10_min_fisher(int x, int t1, int t2);
+
 // log10 of the one-sided Fisher exact test that class 1 holds the pattern
 // more often: P(X >= s1), X hypergeometric (t1 draws from t1 + t2
 // sequences of which s1 + s2 hold it).

@@ -22,8 +22,8 @@ RunInfo two_classes() {
   info.command = "morva -f fam.txt -f bg.txt -table t";
   info.classes = {{"1", 3, {"fam.txt"}}, {"2", 2, {"bg.txt"}}};
   info.columns = {"rank", "pattern", "length", "seqs", "positions", "1_seqs", "1_positions", "2_seqs",
-                  "2_positions", "ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif"};
-  info.figures = RunSummary{7, 5, 2, 0.1};
+                  "2_positions", "ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif", "tarone_p"};
+  info.figures = RunSummary{7, 5, 2, 0.1, "alpha 0.05, k 3"};
   return info;
 }
 
@@ -43,6 +43,7 @@ PatternRecord record(const char* text, long rank, int s1, int s2, double log10_p
   r.maximal = rank == 1;
   r.rank = rank;
   r.log10_bg = -1.25 * static_cast<double>(r.length);
+  r.log10_tarone = log10_p + 1;
   r.motif = 1;
   return r;
 }
@@ -78,11 +79,11 @@ TEST(ResultSinks, TableAndJsonWriteTheSameRowsEachInItsOwnForm) {
             "# command: morva -f fam.txt -f bg.txt -table t\n"
             "# class 1: 3 sequences from fam.txt\n"
             "# class 2: 2 sequences from bg.txt\n"
-            "# patterns tested: 7\n# patterns accepted: 5\n# rows: 2\n"
+            "# patterns tested: 7\n# patterns accepted: 5\n# rows: 2\n# tarone: alpha 0.05, k 3\n"
             "rank\tpattern\tlength\tseqs\tpositions\t1_seqs\t1_positions\t2_seqs\t2_positions\tratio\tbp\t"
-            "log10_bp\tlog10_p\tevalue\tqvalue\tmaximal\tlog10_bg\tmotif\n"
-            "1\tGK[ST]\t6\t3\t4\t3\t4\t0\t0\t1e+06\t0\t-inf\t-2.5\t0.0221\t0.00316\t1\t-7.5\t1\n"
-            "2\tG.G\t3\t3\t4\t2\t3\t1\t1\t1.5\t0.25\t-0.60206\t\t\t\t0\t-3.75\t1\n");
+            "log10_bp\tlog10_p\tevalue\tqvalue\tmaximal\tlog10_bg\tmotif\ttarone_p\n"
+            "1\tGK[ST]\t6\t3\t4\t3\t4\t0\t0\t1e+06\t0\t-inf\t-2.5\t0.0221\t0.00316\t1\t-7.5\t1\t0.0316\n"
+            "2\tG.G\t3\t3\t4\t2\t3\t1\t1\t1.5\t0.25\t-0.60206\t\t\t\t0\t-3.75\t1\t\n");
 
   // Numbers stay numbers, a missing value is null, an infinity a string.
   const std::string json = written_by("-json", info, rows);
@@ -90,7 +91,7 @@ TEST(ResultSinks, TableAndJsonWriteTheSameRowsEachInItsOwnForm) {
   EXPECT_NE(json.find("{\"rank\": 1, \"pattern\": \"GK[ST]\", \"length\": 6,"), std::string::npos);
   EXPECT_NE(json.find("\"log10_bp\": \"-inf\", \"log10_p\": -2.5, \"evalue\": 0.0221"), std::string::npos);
   EXPECT_NE(json.find("\"log10_p\": null, \"evalue\": null, \"qvalue\": null, \"maximal\": 0, "
-                      "\"log10_bg\": -3.75, \"motif\": 1}\n  ]\n}\n"),
+                      "\"log10_bg\": -3.75, \"motif\": 1, \"tarone_p\": null}\n  ]\n}\n"),
             std::string::npos);
 }
 
