@@ -113,7 +113,11 @@ bool Results::judge(PatternRecord& r) {
   // only for the rows that are written, waits for finish().
   if (nr_classes_ >= 2) {
     const int t1 = total_string_count[1], t2 = total_string_count[2];
-    r.ratio = class_ratio(r.seqs[1], t1, r.seqs[2], t2);
+    // The table says what the report's 1e+06 stands for: infinite when only
+    // class 2 lacks the pattern, undefined when both classes do (sorted last).
+    r.ratio = r.seqs[2] != 0 ? class_ratio(r.seqs[1], t1, r.seqs[2], t2)
+              : r.seqs[1] != 0 ? std::numeric_limits<double>::infinity()
+                               : kNaN;
     r.log10_p = log10_fisher_greater(r.seqs[1], t1, r.seqs[2], t2);
   } else {
     r.ratio = r.bp = r.log10_bp = r.log10_p = kNaN;

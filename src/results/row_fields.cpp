@@ -94,6 +94,9 @@ std::vector<std::string> provenance_lines(const RunInfo& info) {
     for (const std::string& f : c.files) line += " " + f;
     lines.push_back(line);
   }
+  if (info.classes.size() > 2)
+    lines.push_back("compared: class " + info.classes[0].name + " against class " + info.classes[1].name +
+                    " (ratio, bp, log10_bp, log10_p, evalue, qvalue, tarone_p)");
   lines.push_back("patterns tested: " + std::to_string(info.figures.tested));
   lines.push_back("patterns accepted: " + std::to_string(info.figures.accepted));
   lines.push_back("rows: " + std::to_string(info.figures.rows));
