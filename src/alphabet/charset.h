@@ -80,6 +80,8 @@ class CHARSET {
     Kind kind = Kind::Invalid;
   };
   Element decode(unsigned char code) const;
+  // Whether a flexible gap comes before the element of `code` (128 + x).
+  bool follows_gap(unsigned char code) const { return code > total_codes; }
   // The element as a pattern spells it: "A", "[ILVM]", "."; "_" for the separator.
   std::string label(unsigned code) const;
 

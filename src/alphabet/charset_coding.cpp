@@ -158,7 +158,7 @@ CHARSET::Element CHARSET::decode(unsigned char code) const {
   Element e;
   unsigned u = code;
   // Codes above the groups are 128 + x: a flexible gap, then code x.
-  if (u > static_cast<unsigned>(total_codes)) {
+  if (follows_gap(code)) {
     e.after_gap = true;
     u = (u + 128) % 256;
     if (u > static_cast<unsigned>(total_codes)) return e;

@@ -13,7 +13,7 @@ SiteMatcher::SiteMatcher(const input_string& input, int min_gap, int max_gap)
 
 bool SiteMatcher::gapped(const std::string& codes) const {
   for (char c : codes)
-    if (charset_.decode(static_cast<unsigned char>(c)).after_gap) return true;
+    if (charset_.follows_gap(static_cast<unsigned char>(c))) return true;
   return false;
 }
 

@@ -18,6 +18,7 @@
 #include "run/progress.h"
 #include "run/report_stream.h"
 #include "run/version.h"
+#include "run/word_choice.h"
 #include "results/result_sink.h"
 #include "results/results.h"
 #include "results/row_fields.h"
@@ -116,9 +117,7 @@ void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
   std::vector<const char*> files;
   for (const SinkKind& kind : sink_kinds())
     if (kind.option != nullptr) files.push_back(kind.option);
-  std::string names;
-  for (std::size_t i = 0; i < files.size(); ++i)
-    names += std::string(i == 0 ? "" : i + 1 == files.size() ? " and " : ", ") + files[i];
+  const std::string names = word_list(files);
   for (const char* word : {"-sort", "-top", "-distinct"})
     if (early_option_flag(argc, argv, word))
       warning("%s is ignored: it orders or filters only the rows of %s, and none is written", word,

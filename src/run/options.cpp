@@ -15,6 +15,7 @@
 #include "alphabet/stop_mask.h"
 #include "results/result_sink.h"
 #include "run/error.h"
+#include "run/word_choice.h"
 #include "run/globals.h"
 #include "run/report_stream.h"
 
@@ -195,10 +196,7 @@ void set_result_file(ResultOptions& results, const char* option, const char* nam
     for (std::size_t i = 0; i < kinds.size(); ++i)
       if (kinds[i].option != nullptr && (kinds[i].named_for_stdout || results.files[i] != nullptr))
         named.push_back(kinds[i].option);
-    std::string list;
-    for (std::size_t i = 0; i < named.size(); ++i)
-      list += std::string(i == 0 ? "" : i + 1 == named.size() ? " and " : ", ") + named[i];
-    fatal("only one of %s can write to standard output", list.c_str());
+    fatal("only one of %s can write to standard output", word_list(named).c_str());
   }
 }
 

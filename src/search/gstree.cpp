@@ -53,37 +53,38 @@ void check_search_settings(const input_string& input) {
 namespace {
 
 void print_settings_echo(int freq_slot) {
-  std::fprintf(report_file(), "\n\n");
-  std::fprintf(report_file(), " -minpos     = %d\t-maxpos %d\n", minpos, maxpos);
-  std::fprintf(report_file(), " -minstrings = %d\t-maxstrings %d\n", minstrings, maxstrings);
-  std::fprintf(report_file(), " -minstringsinclass %d %d\n", minclass, minstringsinclass);
-  std::fprintf(report_file(), " -minlevel   = %d\n", minlevel);
-  std::fprintf(report_file(), " -maxlevel   = %d\n", maxlevel);
-  std::fprintf(report_file(), " -onepos     = %d\n", onepos);
-  std::fprintf(report_file(), " -onestr     = %d\n", onestr);
-  std::fprintf(report_file(), "\n -maxgrp     = %d\n", maxgrp);
-  std::fprintf(report_file(), " -nr_wc_allowed = %d\n", nr_wc_allowed);
-  std::fprintf(report_file(), " -shortest_wc_run = %d\n", shortest_wc_run);
-  std::fprintf(report_file(), " -longest_wc_run = %d\n", longest_wc_run);
-  std::fprintf(report_file(), "\n -max_gap_nr = %d gaps of length\n", max_gap_nr);
-  std::fprintf(report_file(), "    (-min_gap=%d,-max_gap=%d) are allowed\n -no_gap_len = %d", min_gap,
+  std::FILE* out = report_file();
+  std::fprintf(out, "\n\n");
+  std::fprintf(out, " -minpos     = %d\t-maxpos %d\n", minpos, maxpos);
+  std::fprintf(out, " -minstrings = %d\t-maxstrings %d\n", minstrings, maxstrings);
+  std::fprintf(out, " -minstringsinclass %d %d\n", minclass, minstringsinclass);
+  std::fprintf(out, " -minlevel   = %d\n", minlevel);
+  std::fprintf(out, " -maxlevel   = %d\n", maxlevel);
+  std::fprintf(out, " -onepos     = %d\n", onepos);
+  std::fprintf(out, " -onestr     = %d\n", onestr);
+  std::fprintf(out, "\n -maxgrp     = %d\n", maxgrp);
+  std::fprintf(out, " -nr_wc_allowed = %d\n", nr_wc_allowed);
+  std::fprintf(out, " -shortest_wc_run = %d\n", shortest_wc_run);
+  std::fprintf(out, " -longest_wc_run = %d\n", longest_wc_run);
+  std::fprintf(out, "\n -max_gap_nr = %d gaps of length\n", max_gap_nr);
+  std::fprintf(out, "    (-min_gap=%d,-max_gap=%d) are allowed\n -no_gap_len = %d", min_gap,
                max_gap, no_gap_len);
-  std::fprintf(report_file(), " Gap can be introduced only after so many positions\n -init_gap_len = %d",
+  std::fprintf(out, " Gap can be introduced only after so many positions\n -init_gap_len = %d",
                init_gap_len);
-  std::fprintf(report_file(),
+  std::fprintf(out,
       " Initial value for position/gap count - be careful...\n -only_print_if_gap_allowed = %d",
       only_print_if_gap_allowed);
-  std::fprintf(report_file(), " When printing allowed...\n\n -abandonequal %d\n", abandonequal);
-  std::fprintf(report_file(), " -reportduplicates = %d\n", reportduplicates);
-  std::fprintf(report_file(), "\n -genorder %d\n", genorder);
-  std::fprintf(report_file(), "   -freq_set %d\n", freq_slot);
-  std::fprintf(report_file(), "\n -showsets   = %d\n", showsets);
-  std::fprintf(report_file(), " -showratio  = %d\n", showratio);
-  std::fprintf(report_file(), " -goodratio  = %g\n", static_cast<double>(goodratio));
-  std::fprintf(report_file(), " -binomial_prob = %g\n", binomial_prob);
-  std::fprintf(report_file(), "                  %g\n", binomial_prob_compare);
-  std::fprintf(report_file(), " -costf = %d\n", costf);
-  std::fprintf(report_file(), "\n\n");
+  std::fprintf(out, " When printing allowed...\n\n -abandonequal %d\n", abandonequal);
+  std::fprintf(out, " -reportduplicates = %d\n", reportduplicates);
+  std::fprintf(out, "\n -genorder %d\n", genorder);
+  std::fprintf(out, "   -freq_set %d\n", freq_slot);
+  std::fprintf(out, "\n -showsets   = %d\n", showsets);
+  std::fprintf(out, " -showratio  = %d\n", showratio);
+  std::fprintf(out, " -goodratio  = %g\n", static_cast<double>(goodratio));
+  std::fprintf(out, " -binomial_prob = %g\n", binomial_prob);
+  std::fprintf(out, "                  %g\n", binomial_prob_compare);
+  std::fprintf(out, " -costf = %d\n", costf);
+  std::fprintf(out, "\n\n");
 }
 
 }  // namespace
