@@ -99,7 +99,7 @@ class input_string {
   // and FASTQ input), those the input holds, with the warnings that name them.
   std::string stop_characters(const ByteCounts& counts,
                               const std::vector<ByteCounts>& by_class) const;
-  // The line format masks nothing by default: characters that are often no
+  // The line format masks nothing by default: characters that are often not
   // residues and occur in one class only are named, since they alone can
   // tell the classes apart.
   void warn_one_class_characters(const std::vector<ByteCounts>& by_class) const;

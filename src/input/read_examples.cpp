@@ -49,7 +49,7 @@ void report_copies(const CopyIndex& index, const input_classes& classes, bool de
   for (int c = 0; c <= classes.nr_classes; ++c) {
     const long copies = index.copies[c];
     if (copies == 0) continue;
-    const char* name = classes.names[c] ? classes.names[c]->c_str() : "No_class";
+    const char* name = classes.class_name(c);
     if (!dedup) {
       warning("class %s: %ld %s; -dedup keeps one of each", name, copies,
               copies == 1 ? "sequence is a copy of another in the class"
