@@ -99,7 +99,12 @@ int GSTree::Print_Pattern(STree_Node* node) {
   Count_Nr_of_Classes(node, nullptr);
   const int K = nr_classes;
   const int* S = cur_seq_counts;
-  if (results != nullptr) results->tested(K >= 2 ? S[1] + S[2] : 0);
+  auto fill_ends = [&](std::vector<int>& ends) {
+    const int* set = set_of(node);
+    ends.reserve(static_cast<std::size_t>(set_size(set)));
+    for_each_element(set, coded_length, [&](int p) { ends.push_back(p); });
+  };
+  if (results != nullptr) results->tested(K >= 2 ? S[1] + S[2] : 0, fill_ends);
   const int* P = cur_pos_counts;
   if (P[K + 1] < minpos) return 0;
   if (minstrings != 0) {
@@ -138,10 +143,6 @@ int GSTree::Print_Pattern(STree_Node* node) {
   record.line_bp = bp;
   record.shown_set.clear();
   if (showsets != 0) record.shown_set = shown_set(node);
-  results->accept([&](std::vector<int>& ends) {
-    const int* set = set_of(node);
-    ends.reserve(static_cast<std::size_t>(set_size(set)));
-    for_each_element(set, coded_length, [&](int p) { ends.push_back(p); });
-  });
+  results->accept(fill_ends);
   return 1;
 }

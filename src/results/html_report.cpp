@@ -126,7 +126,18 @@ std::string html_report_page(const HtmlReport& r) {
   fact("version", r.version);
   fact("patterns tested", std::to_string(r.tested));
   fact("patterns accepted", std::to_string(r.accepted));
-  if (!r.tarone.empty()) fact("Tarone", r.tarone);
+  for (const std::string& line : r.significance) {
+    // "tarone: alpha ..." is shown as the fact "Tarone".
+    const std::size_t colon = line.find(": ");
+    std::string name = line.substr(0, colon);
+    if (name == "fdr")
+      name = "FDR";
+    else if (name == "westfall-young")
+      name = "Westfall-Young";
+    else if (!name.empty())
+      name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    fact(name, colon == std::string::npos ? line : line.substr(colon + 2));
+  }
   fact("rows ranked", std::to_string(r.table_rows));
   fact("rows shown", std::to_string(r.motifs.size()));
   fact("run time", svg_number(r.seconds, 2) + " s");

@@ -43,7 +43,8 @@ struct HtmlReport {
   int alphabet_letters = 0;  // N of the logos: alphabet characters the input uses
   bool nucleotide = false;
   long tested = 0, accepted = 0, table_rows = 0;
-  std::string tarone;  // Tarone's correction in one line; empty with one class
+  // The corrections over the tested patterns, "name: text" each; none with one class.
+  std::vector<std::string> significance;
   double seconds = 0;
   std::vector<std::string> columns;
   std::vector<HtmlMotif> motifs;

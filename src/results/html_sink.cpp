@@ -49,7 +49,7 @@ class HtmlSink : public FileSink {
     page_.nucleotide = !letters.empty() && letters.find_first_not_of("ACGTUNacgtun") == std::string::npos;
     page_.tested = info.figures.tested;
     page_.accepted = info.figures.accepted;
-    page_.tarone = info.figures.tarone;
+    page_.significance = info.figures.significance;
     page_.table_rows = info.figures.rows;
     page_.seconds = info.figures.seconds;
     page_.columns = info.columns;
@@ -61,7 +61,7 @@ class HtmlSink : public FileSink {
     const CHARSET& charset = *info_->charset;
     const input_string& input = *info_->input;
     HtmlMotif m;
-    m.fields = row_fields(r, static_cast<int>(info_->classes.size()));
+    m.fields = row_fields(r, static_cast<int>(info_->classes.size()), info_->significance);
     m.pattern = r.text;
     m.motif = r.motif;
     m.lead = r.motif == 0 || leads_.insert(r.motif).second;

@@ -26,6 +26,11 @@ struct PatternRecord {
   // Filled by the ranking for the rows it writes.
   double log10_e = 0, log10_q = 0;  // E-value and q-value (NaN without p-value)
   double log10_tarone = 0;          // p times the tested patterns that could reach p
+  // With -wy, the permutation p-value (+infinity above the threshold: only
+  // known to exceed alpha).
+  double log10_wy = 0;
+  // 1 or 0 where the run asked (-fwer or -wy; -fdr), -1 where it did not.
+  int significant = -1, fdr_significant = -1;
   bool maximal = true;              // no longer accepted pattern holds it with equal counts
   long rank = 0;                    // 1.. in the order of -sort
   long motif = 0;                   // 1.., the lead row's rank among the motifs

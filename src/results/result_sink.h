@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "results/pattern_record.h"
+#include "results/result_options.h"
 
 class CHARSET;
 class input_string;
@@ -29,7 +30,9 @@ struct RunSummary {
   long accepted = 0;  // patterns that passed them
   long rows = 0;      // rows ranked (after -maximal, -trim_wc and -top)
   double seconds = 0;  // from the start of the search to the ranking
-  std::string tarone;  // Tarone's correction, said in one line; empty with one class
+  // The corrections over the tested patterns, a line each ("tarone: ...");
+  // none with one class.
+  std::vector<std::string> significance;
 };
 
 struct RunInfo {
@@ -40,6 +43,7 @@ struct RunInfo {
   std::vector<ClassSource> classes;  // classes 1..K at 0..K-1
   std::string unclassified = "No_class";  // the name of class slot 0
   std::vector<std::string> columns;  // the ranked rows' column names
+  SignificanceOptions significance;  // which significance columns the rows have
   ProgressMeter* progress = nullptr;
   RunSummary figures;
 };

@@ -58,6 +58,12 @@ bool parse_sort_order(const char* text, SortOrder& order) {
   return choose_word(text, kOrders, order);
 }
 
+bool parse_alternative(const char* text, Alternative& alternative) {
+  static const std::pair<const char*, Alternative> kAlternatives[] = {
+      {"greater", Alternative::Greater}, {"less", Alternative::Less}, {"two-sided", Alternative::TwoSided}};
+  return choose_word(text, kAlternatives, alternative);
+}
+
 Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::unique_ptr<ResultSink>> sinks)
     : options_(options),
       info_(std::move(info)),
@@ -68,6 +74,20 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
   for (auto& sink : sinks) {
     site_rows_ = std::max(site_rows_, sink->rows_with_sites());
     (sink->order() == SinkOrder::Search ? found_ : ranked_).push_back(std::move(sink));
+  }
+  if (nr_classes_ >= 2 && info_.input != nullptr) {
+    // Each sequence of classes 1 and 2 is one bit of a sequence set, class 1's first.
+    const input_string& input = *info_.input;
+    bit_of_seq_.assign(static_cast<std::size_t>(input.nr_sequences) + 1, -1);
+    int t[3] = {0, 0, 0};
+    for (int k = 1; k <= input.nr_sequences; ++k)
+      if (input.class_of_seq[k] == 1 || input.class_of_seq[k] == 2) ++t[input.class_of_seq[k]];
+    int next[3] = {0, 0, t[1]};
+    for (int k = 1; k <= input.nr_sequences; ++k)
+      if (input.class_of_seq[k] == 1 || input.class_of_seq[k] == 2)
+        bit_of_seq_[static_cast<std::size_t>(k)] = next[input.class_of_seq[k]]++;
+    significance_ = std::make_unique<Significance>(options_.significance, t[1], t[2], minstrings);
+    set_words_.assign(significance_->set_words(), 0);
   }
   for (auto& sink : found_) sink->begin(info_);
   // The heap is bounded by -top, unless -maximal or -distinct must see every row.
@@ -118,12 +138,13 @@ bool Results::judge(PatternRecord& r) {
     r.ratio = r.seqs[2] != 0 ? class_ratio(r.seqs[1], t1, r.seqs[2], t2)
               : r.seqs[1] != 0 ? std::numeric_limits<double>::infinity()
                                : kNaN;
-    r.log10_p = log10_fisher_greater(r.seqs[1], t1, r.seqs[2], t2);
+    r.log10_p = log10_fisher(options_.significance.alternative, r.seqs[1], t1, r.seqs[2], t2);
   } else {
     r.ratio = r.bp = r.log10_bp = r.log10_p = kNaN;
   }
   r.log10_bg = background_ ? background_->log10_probability(r.codes) : kNaN;
   all_log10_p_.push_back(r.log10_p);
+  if (options_.significance.fdr > 0 && nr_classes_ >= 2) all_support_.push_back(r.seqs[1] + r.seqs[2]);
   if (options_.trim_wc && !r.codes.empty() &&
       info_.charset->decode(static_cast<unsigned char>(r.codes.back())).kind == CHARSET::Kind::Wildcard)
     return false;
@@ -305,55 +326,34 @@ std::vector<double> Results::log10_qvalues() const {
   return q;
 }
 
-// Tarone: a pattern held by x sequences of classes 1 and 2 cannot reach a
-// p-value below psi(x), so only the patterns whose psi could reach a
-// threshold count as tests at that threshold.
-void Results::prepare_tarone() {
-  testable_.clear();
-  const int t1 = total_string_count[1], t2 = total_string_count[2];
-  for (std::size_t x = 0; x < tested_support_.size(); ++x)
-    if (tested_support_[x] > 0)
-      testable_.emplace_back(log10_min_fisher(static_cast<int>(x), t1, t2), tested_support_[x]);
-  std::sort(testable_.begin(), testable_.end());
-  long running = 0;
-  for (auto& entry : testable_) entry.second = running += entry.second;
+const std::uint64_t* Results::sequence_set(const std::vector<int>& ends) {
+  std::fill(set_words_.begin(), set_words_.end(), 0);
+  const std::uint16_t* seq_of_pos = info_.input->seq_of_pos.data();
+  for (int p : ends) {
+    const int bit = bit_of_seq_[seq_of_pos[p]];
+    if (bit >= 0) set_words_[static_cast<std::size_t>(bit) / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  return set_words_.data();
 }
 
-long Results::testable_at(double log10_p) const {
-  // A pattern at the extreme of its support has exactly psi as its p-value
-  // (the same computation), so it counts itself.
-  const auto it = std::upper_bound(testable_.begin(), testable_.end(), std::make_pair(log10_p, LONG_MAX));
-  return it == testable_.begin() ? 0 : std::prev(it)->second;
-}
-
-// The smallest k with m(alpha / k) <= k, found by halving (m falls as k
-// grows), its threshold delta = alpha / k, the supports whose psi reaches it
-// and the testable patterns m(delta).
-std::string Results::tarone_line() const {
-  const double log10_alpha = std::log10(fwer_alpha_);
-  long lo = 1, hi = std::max<long>(tested_, 1);
-  while (lo < hi) {
-    const long k = lo + (hi - lo) / 2;
-    if (testable_at(log10_alpha - std::log10(static_cast<double>(k))) <= k)
-      hi = k;
-    else
-      lo = k + 1;
-  }
-  const double log10_delta = log10_alpha - std::log10(static_cast<double>(lo));
-  const int t1 = total_string_count[1], t2 = total_string_count[2];
-  int first = -1, last = -1;
-  for (int x = 0; x <= t1 + t2; ++x) {
-    if (log10_min_fisher(x, t1, t2) > log10_delta) continue;
-    if (first < 0) first = x;
-    last = x;
-  }
-  char alpha[32];
-  std::snprintf(alpha, sizeof alpha, "%g", fwer_alpha_);
-  std::string line = std::string("alpha ") + alpha + ", k " + std::to_string(lo) + ", delta " +
-                     format_log10(log10_delta) + ", testable support ";
-  line += first < 0 ? std::string("none") : std::to_string(first) + ".." + std::to_string(last);
-  return line + ", testable patterns " + std::to_string(testable_at(log10_delta)) + " of " +
-         std::to_string(tested_) + " tested";
+// Gilbert's Tarone-BH: the step-up over the patterns whose smallest
+// attainable p-value reaches the Tarone threshold at the -fdr level, m the
+// number of those. Testable patterns that were not accepted count as the
+// largest p-values.
+double Results::log10_fdr_cut() const {
+  const Testability& fdr = *significance_->fdr();
+  const Attainable& at = significance_->attainable();
+  std::vector<double> testable;
+  for (std::size_t i = 0; i < all_log10_p_.size(); ++i)
+    if (!std::isnan(all_log10_p_[i]) && fdr.significant(at.log10_psi(all_support_[i])))
+      testable.push_back(all_log10_p_[i]);
+  std::sort(testable.begin(), testable.end());
+  const double log10_level = std::log10(options_.significance.fdr) -
+                             std::log10(static_cast<double>(std::max<long>(fdr.testable(), 1)));
+  double cut = -std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < testable.size(); ++i)
+    if (testable[i] <= log10_level + std::log10(static_cast<double>(i + 1))) cut = testable[i];
+  return cut;
 }
 
 void Results::finish() {
@@ -378,10 +378,13 @@ void Results::finish() {
   const int sign = binomial_prob < 0 ? -1 : 1;
   const double log10_tested = std::log10(static_cast<double>(tested_));
   const std::vector<double> q = log10_qvalues();
-  std::string tarone;
-  if (nr_classes_ >= 2) {
-    prepare_tarone();
-    tarone = tarone_line();
+  std::vector<std::string> significance_lines;
+  double fdr_cut = 0;
+  const SignificanceOptions& asked = options_.significance;
+  if (significance_) {
+    significance_->finish();
+    significance_lines = significance_->lines();
+    if (asked.fdr > 0) fdr_cut = log10_fdr_cut();
   }
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     PatternRecord& r = rows_[i];
@@ -389,10 +392,18 @@ void Results::finish() {
     r.log10_q = q[i];
     r.log10_e = std::isnan(r.log10_p) ? kNaN : r.log10_p + log10_tested;
     r.maximal = contained_[static_cast<std::size_t>(r.order)] == 0;
-    r.log10_tarone = kNaN;
-    if (nr_classes_ < 2) continue;
-    if (!std::isnan(r.log10_p))
-      r.log10_tarone = std::min(0.0, r.log10_p + std::log10(static_cast<double>(std::max<long>(testable_at(r.log10_p), 1))));
+    r.log10_tarone = r.log10_wy = kNaN;
+    r.significant = r.fdr_significant = -1;
+    if (!significance_) continue;
+    r.log10_tarone = significance_->tarone().log10_adjusted(r.log10_p);
+    if (asked.marks_rows()) r.significant = significance_->significant(r.log10_p) ? 1 : 0;
+    if (const WestfallYoung* wy = significance_->westfall_young()) r.log10_wy = wy->log10_wy(r.log10_p);
+    if (asked.fdr > 0)
+      r.fdr_significant = significance_->fdr()->significant(
+                              significance_->attainable().log10_psi(r.seqs[1] + r.seqs[2])) &&
+                                  r.log10_p <= fdr_cut
+                              ? 1
+                              : 0;
     const int s1 = r.seqs[1], s2 = r.seqs[2];
     const int t1 = total_string_count[1], t2 = total_string_count[2];
     const double ln_bp = log_binomial_tail(s1, t1, s2, t2, sign);
@@ -409,7 +420,7 @@ void Results::finish() {
   RunSummary summary = found_summary;
   summary.rows = static_cast<long>(rows_.size());
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  summary.tarone = tarone;
+  summary.significance = significance_lines;
   info_.figures = summary;
   // One file after the other, each whole before the next begins.
   for (auto& sink : ranked_) {

@@ -8,6 +8,7 @@
 #include "results/pattern_record.h"
 #include "results/result_options.h"
 #include "results/result_sink.h"
+#include "results/significance.h"
 #include "results/statistics.h"
 
 // Between the search and the sinks: takes every accepted pattern, hands it
@@ -22,14 +23,24 @@ class Results {
 
   // A pattern was counted and tested against the limits; `support` is the
   // sequences of classes 1 and 2 holding it, which decide the smallest
-  // p-value it could reach (Tarone's testability).
-  void tested(int support) {
+  // p-value it could reach (Tarone's testability). `fill_ends` writes its
+  // occurrences, asked for only where a correction needs its sequences.
+  template <typename FillEnds>
+  void tested(int support, FillEnds fill_ends) {
     ++tested_;
-    if (nr_classes_ >= 2) {
-      if (static_cast<std::size_t>(support) >= tested_support_.size())
-        tested_support_.resize(static_cast<std::size_t>(support) + 1, 0);
-      ++tested_support_[static_cast<std::size_t>(support)];
+    if (significance_ == nullptr) return;
+    const std::uint64_t* set = nullptr;
+    if (significance_->wants_set(support)) {
+      ends_.clear();
+      fill_ends(ends_);
+      set = sequence_set(ends_);
     }
+    significance_->tested(support, set);
+  }
+  // The floor under the support of the patterns the search queues, where a
+  // correction raises it (null: -minstrings alone decides).
+  const SupportFloor* support_floor() const {
+    return significance_ != nullptr && options_.significance.rising_floor() ? &significance_->floor() : nullptr;
   }
 
   // The record the search fills for its next accepted pattern; reused, so
@@ -79,12 +90,11 @@ class Results {
   void keep(const PatternRecord& record);
   void mark_contained();
   std::vector<double> log10_qvalues() const;
-  // Tarone's correction over the tested patterns: the log10 of the smallest
-  // p-value of each support, and the number of tested patterns that could
-  // reach a p-value of 10^log10_p.
-  void prepare_tarone();
-  long testable_at(double log10_p) const;
-  std::string tarone_line() const;
+  // The bits of the sequences of classes 1 and 2 that hold the occurrences.
+  const std::uint64_t* sequence_set(const std::vector<int>& ends);
+  // Benjamini-Hochberg over the patterns testable at the -fdr level: the
+  // log10 of the largest p-value it rejects (-inf for none).
+  double log10_fdr_cut() const;
 
   ResultOptions options_;
   RunInfo info_;
@@ -100,11 +110,11 @@ class Results {
   // and -distinct decide which rows -top counts only then.
   bool unbounded_;
   long tested_ = 0;
-  std::vector<long> tested_support_;  // tested patterns per support in classes 1 and 2
-  // (log10 of the smallest p-value, tested patterns) by the first, and the
-  // running sum of the second.
-  std::vector<std::pair<double, long>> testable_;
-  double fwer_alpha_ = 0.05;
+  // The corrections over the tested patterns (null with one class).
+  std::unique_ptr<Significance> significance_;
+  std::vector<int> bit_of_seq_;  // per sequence, its bit in a sequence set (-1: not compared)
+  std::vector<std::uint64_t> set_words_;
+  std::vector<int> all_support_;  // of every accepted pattern, with -fdr
   long accepted_ = 0;
   std::vector<PatternRecord> rows_;  // a heap (worst first) while -top bounds it
   std::vector<PatternRecord> held_;  // by acceptance order, for -maximal

@@ -37,7 +37,7 @@ std::string format_log10(double l) {
   return text;
 }
 
-std::vector<std::string> column_names(const input_string& input) {
+std::vector<std::string> column_names(const input_string& input, const SignificanceOptions& significance) {
   std::vector<std::string> names = {"rank", "pattern", "length", "seqs", "positions"};
   for (int j = 1; j <= input.classes->nr_classes; ++j) {
     const std::string c = input.classes->class_name(j);
@@ -46,10 +46,13 @@ std::vector<std::string> column_names(const input_string& input) {
   }
   for (const char* n : {"ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif", "tarone_p"})
     names.emplace_back(n);
+  if (significance.marks_rows()) names.emplace_back("significant");
+  if (significance.permutations > 0) names.emplace_back("wy_p");
+  if (significance.fdr > 0) names.emplace_back("fdr_significant");
   return names;
 }
 
-std::vector<std::string> row_fields(const PatternRecord& r, int K) {
+std::vector<std::string> row_fields(const PatternRecord& r, int K, const SignificanceOptions& significance) {
   std::vector<std::string> f = {std::to_string(r.rank), r.text, std::to_string(r.length),
                                 std::to_string(r.seqs[K + 1]), std::to_string(r.positions[K + 1])};
   for (int j = 1; j <= K; ++j) {
@@ -66,6 +69,14 @@ std::vector<std::string> row_fields(const PatternRecord& r, int K) {
   f.push_back(number("%.6g", r.log10_bg));
   f.push_back(std::to_string(r.motif));
   f.push_back(format_log10(r.log10_tarone));
+  auto mark = [](int v) { return v < 0 ? std::string() : std::to_string(v); };
+  if (significance.marks_rows()) f.push_back(mark(r.significant));
+  if (significance.permutations > 0) {
+    char above[40];
+    std::snprintf(above, sizeof above, ">%g", significance.alpha());
+    f.push_back(std::isinf(r.log10_wy) && r.log10_wy > 0 ? std::string(above) : format_log10(r.log10_wy));
+  }
+  if (significance.fdr > 0) f.push_back(mark(r.fdr_significant));
   return f;
 }
 
@@ -100,6 +111,6 @@ std::vector<std::string> provenance_lines(const RunInfo& info) {
   lines.push_back("patterns tested: " + std::to_string(info.figures.tested));
   lines.push_back("patterns accepted: " + std::to_string(info.figures.accepted));
   lines.push_back("rows: " + std::to_string(info.figures.rows));
-  if (!info.figures.tarone.empty()) lines.push_back("tarone: " + info.figures.tarone);
+  for (const std::string& line : info.figures.significance) lines.push_back(line);
   return lines;
 }

@@ -13,8 +13,10 @@ class input_string;
 // empty where the run has one class; nothing underflows, since every
 // probability is carried as its log10.
 
-std::vector<std::string> column_names(const input_string& input);
-std::vector<std::string> row_fields(const PatternRecord& record, int nr_classes);
+// The significance columns follow the others, each only where the run asked for it.
+std::vector<std::string> column_names(const input_string& input, const SignificanceOptions& significance);
+std::vector<std::string> row_fields(const PatternRecord& record, int nr_classes,
+                                    const SignificanceOptions& significance);
 std::vector<std::string> provenance_lines(const RunInfo& info);
 
 // Per class 1..K (at 0..K-1): its report name, sequences and the files

@@ -38,6 +38,25 @@ double log10_fisher_greater(int s1, int t1, int s2, int t2) {
   return specfns::log_fisher_greater(s1, t1, s2, t2) / kLn10;
 }
 
+double log10_fisher(Alternative alternative, int s1, int t1, int s2, int t2) {
+  switch (alternative) {
+    case Alternative::Greater:
+      return log10_fisher_greater(s1, t1, s2, t2);
+    case Alternative::Less:
+      return log10_fisher_greater(s2, t2, s1, t1);
+    case Alternative::TwoSided:
+      break;
+  }
+  const double one_sided = std::min(log10_fisher_greater(s1, t1, s2, t2), log10_fisher_greater(s2, t2, s1, t1));
+  return std::min(0.0, one_sided + std::log10(2.0));
+}
+
+double log10_min_fisher(Alternative alternative, int x, int t1, int t2) {
+  const int most = std::min(x, t1), least = std::max(0, x - t2);
+  return std::min(log10_fisher(alternative, most, t1, x - most, t2),
+                  log10_fisher(alternative, least, t1, x - least, t2));
+}
+
 BackgroundModel::BackgroundModel(const input_string& input, const CHARSET& charset) {
   const int K = input.classes->nr_classes;
   std::array<double, 256> count{};

@@ -1,4 +1,5 @@
 #pragma once
+#include "results/result_options.h"
 
 // The statistics of a pattern, in one place for the acceptance tests, the
 // report line and the ranked rows. Classes 1 and 2 are compared: s1 of the
@@ -25,6 +26,17 @@ double log10_min_fisher(int x, int t1, int t2);
 // more often: P(X >= s1), X hypergeometric (t1 draws from t1 + t2
 // sequences of which s1 + s2 hold it).
 double log10_fisher_greater(int s1, int t1, int s2, int t2);
+
+// The Fisher test of the chosen alternative, in log10: greater is
+// log10_fisher_greater; less asks whether class 1 holds the pattern less
+// often (the greater test with the classes swapped); two-sided is twice the
+// smaller one-sided p-value, capped at 1.
+double log10_fisher(Alternative alternative, int s1, int t1, int s2, int t2);
+// log10 of the smallest p-value that test can give a pattern held by x of
+// the t1 + t2 sequences: the p-value of the more extreme of the two tables
+// at the ends of x's range, by the same computation, so that a pattern at
+// that extreme has exactly this value.
+double log10_min_fisher(Alternative alternative, int x, int t1, int t2);
 
 #include <array>
 #include <string>

@@ -31,18 +31,39 @@ void write_fields(std::FILE* out, const std::vector<std::string>& fields) {
   std::fputc('\n', out);
 }
 
+// Whether a field is a number as JSON writes one (no infinities, no NaN).
+bool is_json_number(const std::string& value) {
+  if (value.empty()) return true;  // written as null
+  std::size_t i = value[0] == '-' ? 1 : 0;
+  auto digits = [&] {
+    const std::size_t start = i;
+    while (i < value.size() && value[i] >= '0' && value[i] <= '9') ++i;
+    return i > start;
+  };
+  if (!digits()) return false;
+  if (i < value.size() && value[i] == '.' && (++i, !digits())) return false;
+  if (i < value.size() && (value[i] == 'e' || value[i] == 'E')) {
+    ++i;
+    if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  return i == value.size();
+}
+
 class TableSink : public FileSink {
  public:
   using FileSink::FileSink;
   void begin_file(const RunInfo& info) override {
     nr_classes_ = static_cast<int>(info.classes.size());
+    significance_ = info.significance;
     for (const std::string& line : provenance_lines(info)) std::fprintf(out(), "# %s\n", line.c_str());
     write_fields(out(), info.columns);
   }
-  void pattern(const PatternRecord& r) override { write_fields(out(), row_fields(r, nr_classes_)); }
+  void pattern(const PatternRecord& r) override { write_fields(out(), row_fields(r, nr_classes_, significance_)); }
 
  private:
   int nr_classes_ = 0;
+  SignificanceOptions significance_;
 };
 
 class JsonSink : public FileSink {
@@ -50,6 +71,7 @@ class JsonSink : public FileSink {
   using FileSink::FileSink;
   void begin_file(const RunInfo& info) override {
     nr_classes_ = static_cast<int>(info.classes.size());
+    significance_ = info.significance;
     names_ = info.columns;
     std::fputs("{\n  \"provenance\": [", out());
     const std::vector<std::string> lines = provenance_lines(info);
@@ -58,13 +80,14 @@ class JsonSink : public FileSink {
     std::fputs("\n  ],\n  \"rows\": [", out());
   }
   void pattern(const PatternRecord& r) override {
-    const std::vector<std::string> f = row_fields(r, nr_classes_);
+    const std::vector<std::string> f = row_fields(r, nr_classes_, significance_);
     std::fprintf(out(), "%s\n    {", rows_++ ? "," : "");
     for (std::size_t i = 0; i < f.size(); ++i) {
       // Numbers stay numbers; an empty field is null, and the text columns
-      // (and the infinities JSON has no word for) are strings.
+      // (and the infinities JSON has no word for, and a bound such as wy_p's
+      // ">0.05") are strings.
       std::string value = f[i];
-      const bool text = names_[i] == "pattern" || value == "-inf" || value == "inf";
+      const bool text = names_[i] == "pattern" || !is_json_number(value);
       if (value.empty())
         value = "null";
       else if (text)
@@ -77,6 +100,7 @@ class JsonSink : public FileSink {
 
  private:
   int nr_classes_ = 0;
+  SignificanceOptions significance_;
   long rows_ = 0;
   std::vector<std::string> names_;
 };

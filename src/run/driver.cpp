@@ -113,15 +113,21 @@ std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& optio
 // (-maximal and -trim_wc act on the report lines too, which a run without
 // result files always writes.)
 void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
+  if (options.significance.permutations == 0 && early_option_flag(argc, argv, "-seed"))
+    warning("-seed is ignored: it seeds the permutations of -wy, which is not given");
   if (options.any_file()) return;
   std::vector<const char*> files;
   for (const SinkKind& kind : sink_kinds())
     if (kind.option != nullptr) files.push_back(kind.option);
   const std::string names = word_list(files);
-  for (const char* word : {"-sort", "-top", "-distinct"})
+  for (const char* word : {"-sort", "-top", "-distinct", "-fwer_distinct", "-fdr", "-alternative"})
     if (early_option_flag(argc, argv, word))
       warning("%s is ignored: it orders or filters only the rows of %s, and none is written", word,
               names.c_str());
+  for (const char* word : {"-fwer", "-wy"})
+    if (early_option_flag(argc, argv, word))
+      warning("%s marks only the rows of %s, and none is written; its rising support floor still "
+              "shortens the search", word, names.c_str());
 }
 
 int run(int argc, char** argv, RunObjects& objects) {
@@ -172,6 +178,9 @@ int run(int argc, char** argv, RunObjects& objects) {
   if (verbose_level > 10) std::fputs("# Make preparations for the pattern tree construction\n", report_file());
 
   check_search_settings(*input);
+  if (params.results.significance.any() && input->classes->nr_classes < 2)
+    fatal("-fwer, -fwer_distinct, -wy, -fdr and -alternative compare classes 1 and 2, and this input has one "
+          "class: give a second file (or class) as the background");
   RunInfo info;
   info.command = command_line(argc, argv);
   info.input = input;
@@ -179,12 +188,14 @@ int run(int argc, char** argv, RunObjects& objects) {
   for (int f = 1; params.input_files[f] != nullptr; ++f) info.files.emplace_back(params.input_files[f]);
   info.classes = class_sources(*input, info.files);
   info.unclassified = input->classes->class_name(0);
-  info.columns = column_names(*input);
+  info.columns = column_names(*input, params.results.significance);
+  info.significance = params.results.significance;
   if (params.progress) objects.progress = std::make_unique<ProgressMeter>();
   info.progress = objects.progress.get();
   objects.results = std::make_unique<Results>(params.results, std::move(info),
                                               chosen_sinks(params.results));
-  objects.tree = std::make_unique<GSTree>(input, objects.results.get(), objects.progress.get());
+  objects.tree = std::make_unique<GSTree>(input, objects.results.get(), objects.progress.get(),
+                                          objects.results->support_floor());
   GSTree* tree = objects.tree.get();
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", report_file());
   tree->STreePQ();

@@ -24,10 +24,11 @@ struct FurtherSection {
   std::size_t column;
 };
 
-constexpr std::array<FurtherSection, 4> kFurtherSections{{
+constexpr std::array<FurtherSection, 5> kFurtherSections{{
     {HelpSection::Limits, "Limits and wildcard runs not listed above", 31},
     {HelpSection::Input, "Input", 34},
     {HelpSection::RankedResults, "Ranked results", 17},
+    {HelpSection::Significance, "Significance (in the ranked rows; two classes)", 24},
     {HelpSection::ReportAndProgress, "Report and progress", 21},
 }};
 

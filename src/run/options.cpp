@@ -40,7 +40,11 @@ enum class Kind {
   ResultFile,    // a row of the sink table: a file name or "-"
   SortOrder,     // -sort pvalue|ratio|support|pattern
   Top,           // -top N
-  ResultFlag,    // -maximal, -trim_wc, -distinct: no value
+  ResultFlag,    // -maximal, -trim_wc, -distinct, -fwer_distinct: no value
+  Alpha,         // -fwer ALPHA, -fdr ALPHA
+  Permutations,  // -wy J
+  Seed,          // -seed S
+  Alternative,   // -alternative greater|less|two-sided
   Flush,         // -flush line|block
   LongHelp,      // --help: usage, newer options and examples; exit 0
   Version,       // --version, -version; exit 0
@@ -64,6 +68,9 @@ using S = HelpSection;
 // The ranked-results lines after those of the result files (line i + 1 for
 // row i of the sink table).
 constexpr int kAfterFiles = 100;
+
+// Permutations are held as bit sets of the sequences, J of them.
+constexpr long kMostPermutations = 10000000;
 
 // Tested in this order; the first whole-word match decides. Each row also
 // says what --help prints of it, so that a new option is told of in one place.
@@ -132,6 +139,22 @@ const OptionRow kOptions[] = {
     {"-distinct", Kind::ResultFlag, nullptr,
      {S::RankedResults, kAfterFiles + 5, "[-distinct]",
       "one row per motif: leave out rows that hit the sites\nof a better one (-top then counts motifs)"}},
+    {"-fwer", Kind::Alpha, nullptr,
+     {S::Significance, 1, "[-fwer ALPHA]",
+      "mark rows significant at family-wise error ALPHA (Tarone's\n"
+      "testable patterns; the support floor rises as the search goes)"}},
+    {"-fwer_distinct", Kind::ResultFlag, nullptr,
+     {S::Significance, 2, "[-fwer_distinct]", "patterns held by the same sequences are one test"}},
+    {"-wy", Kind::Permutations, nullptr,
+     {S::Significance, 3, "[-wy J]",
+      "Westfall-Young FWER over J label permutations (wy_p;\n"
+      "J >= 1000 advised)"}},
+    {"-seed", Kind::Seed, nullptr, {S::Significance, 3, "[-seed S]", kSharedHelp}},
+    {"-fdr", Kind::Alpha, nullptr,
+     {S::Significance, 4, "[-fdr ALPHA]", "mark rows at false discovery rate ALPHA (Tarone-BH)"}},
+    {"-alternative", Kind::Alternative, nullptr,
+     {S::Significance, 5, "[-alternative greater|less|two-sided]",
+      "the Fisher test's alternative (default greater:\nmore often in class 1)"}},
     {"-flush", Kind::Flush, nullptr,
      {S::ReportAndProgress, 1, "[-flush line|block]",
       "flush the report per line (default) or through a large buffer"}},
@@ -198,6 +221,34 @@ void set_result_file(ResultOptions& results, const char* option, const char* nam
         named.push_back(kinds[i].option);
     fatal("only one of %s can write to standard output", word_list(named).c_str());
   }
+}
+
+// A level of error: a number strictly between 0 and 1, as written.
+double read_alpha(const char* text, const char* option) {
+  char* end = nullptr;
+  errno = 0;
+  const double a = std::strtod(text, &end);
+  if (end == text || *end != '\0' || errno != 0 || !(a > 0 && a < 1))
+    fatal("%s takes a level strictly between 0 and 1, not \"%s\"", option, text);
+  return a;
+}
+
+long read_permutations(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const long n = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || n < 1 || n > kMostPermutations)
+    fatal("-wy takes a number of permutations from 1 to %ld, not \"%s\"", kMostPermutations, text);
+  return n;
+}
+
+unsigned long long read_seed(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long n = std::strtoull(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || text[0] == '-')
+    fatal("-seed takes a whole number from 0 to %llu, not \"%s\"", ULLONG_MAX, text);
+  return n;
 }
 
 long read_top(const char* text) {
@@ -548,10 +599,31 @@ void parse_options(int argc, char** argv, RunParams& params) {
         break;
       }
       case Kind::ResultFlag:
-        (std::strcmp(arg, "-maximal") == 0   ? params.results.maximal
-         : std::strcmp(arg, "-trim_wc") == 0 ? params.results.trim_wc
-                                             : params.results.distinct) = true;
+        (std::strcmp(arg, "-maximal") == 0         ? params.results.maximal
+         : std::strcmp(arg, "-trim_wc") == 0       ? params.results.trim_wc
+         : std::strcmp(arg, "-fwer_distinct") == 0 ? params.results.significance.fwer_distinct
+                                                   : params.results.distinct) = true;
         break;
+      case Kind::Alpha:
+        (std::strcmp(arg, "-fwer") == 0 ? params.results.significance.fwer : params.results.significance.fdr) =
+            read_alpha(value_after(argc, argv, i, arg), arg);
+        ++i;
+        break;
+      case Kind::Permutations:
+        params.results.significance.permutations = read_permutations(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::Seed:
+        params.results.significance.seed = read_seed(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::Alternative: {
+        const char* value = value_after(argc, argv, i, arg);
+        if (!parse_alternative(value, params.results.significance.alternative))
+          fatal("-alternative takes greater, less or two-sided, not \"%s\"", value);
+        ++i;
+        break;
+      }
     }
   }
 }
@@ -607,4 +679,11 @@ void validate_settings(const RunParams& params) {
     fatal("-init_gap_len %d is outside -128..127, the range of the position count it starts",
           init_gap_len);
   if (no_gap_len > 127) fatal("-no_gap_len %d is above 127, the most positions a count can hold", no_gap_len);
+  // A floor set per class looks at the labels, and a correction over the
+  // patterns tested is valid only for a family chosen without them.
+  const SignificanceOptions& significance = params.results.significance;
+  if ((significance.fwer > 0 || significance.permutations > 0 || significance.fdr > 0) && minstringsinclass > 0)
+    fatal("%s cannot be used with -ms or -minstringsinclass: a minimum per class makes the patterns tested "
+          "depend on the classes, which the correction must not see; use -minstrings",
+          significance.permutations > 0 ? "-wy" : significance.fwer > 0 ? "-fwer" : "-fdr");
 }

@@ -33,7 +33,7 @@ bool output_goes_to_stdout(int argc, char** argv);
 
 // Where --help tells of an option: in the classic usage text, typed as users
 // know it, or in one of the sections of "Further options", in this order.
-enum class HelpSection { Usage, Limits, Input, RankedResults, ReportAndProgress };
+enum class HelpSection { Usage, Limits, Input, RankedResults, Significance, ReportAndProgress };
 
 // What --help says of one option. Rows of the usage text leave the rest empty.
 // In a further section the rows print by `line`; rows giving the same line

@@ -69,7 +69,8 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
   const int P = cur_pos_counts[total_slot];
   const int S = cur_seq_counts[total_slot];
   if (P < minpos) return nullptr;
-  if (minstrings != 0 && S < minstrings) return nullptr;
+  const int least = least_support();
+  if (least != 0 && S < least) return nullptr;
   if (minstrings != 0 && cur_seq_counts[minclass] < minstringsinclass) return nullptr;
   if (P == 1 && !(onepos && onestr)) return nullptr;
   if (S == 1 && !onestr) return nullptr;
@@ -287,7 +288,7 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, 
   // never read again (group siblings keep sets of their own): its set need
   // not be stored, but it is counted as stored, so that the registry's
   // counters and progress marks stay those of a registry that keeps it.
-  if (abandonequal == 0 && !may_be_queued(child, minstrings)) {
+  if (abandonequal == 0 && !may_be_queued(child, least_support())) {
     set_registry->count_unstored_set();
     return;
   }
@@ -304,7 +305,7 @@ void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, 
 
 void GSTree::take_over_set(STree_Node* node, STree_Node* child, ChildTally& tally, int x) {
   use_tallied_counts(child, tally, x);
-  if (!may_be_queued(child, minstrings)) return;
+  if (!may_be_queued(child, least_support())) return;
   // The node has been unpacked for this expansion and is never read again.
   Set_ID* id = set_registry->new_setid();
   id->set = node->set_id->set;
@@ -317,7 +318,7 @@ void GSTree::take_over_set(STree_Node* node, STree_Node* child, ChildTally& tall
 
 void GSTree::count_group_child(STree_Node* child, ChildTally& tally, int x) {
   use_tallied_counts(child, tally, x);
-  if (!may_be_queued(child, minstrings)) return;
+  if (!may_be_queued(child, least_support())) return;
   // A group child that may be queued keeps its set (packed) and counts in a
   // handle taken outside the registry's trees and counters: the character
   // children are what the registry stores and counts, and duplicate

@@ -89,7 +89,7 @@ void print_settings_echo(int freq_slot) {
 
 }  // namespace
 
-GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to)
+GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to, const SupportFloor* floor)
     : freq_slot(0),
       total_slot(0),
       input(in),
@@ -103,7 +103,8 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
       cur_pos_counts(nullptr),
       cur_seq_counts(nullptr),
       results(results_to),
-      progress(progress_to) {
+      progress(progress_to),
+      floor_(floor) {
   if (charset == nullptr || input == nullptr) error("Charset or strings missing\n");
   coded_string = input->coded;
   coded_length = input->length;

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "run/globals.h"
 #include "search/child_tally.h"
 #include "search/set_walk.h"
+#include "search/support_floor.h"
 
 class input_string;
 class CHARSET;
@@ -72,8 +74,10 @@ void check_search_settings(const input_string& input);
 class GSTree {
  public:
   // `results` takes the accepted patterns (null: nothing does), `progress`
-  // shows the search's progress (null: only the classic marks).
-  explicit GSTree(input_string* input, Results* results = nullptr, ProgressMeter* progress = nullptr);
+  // shows the search's progress (null: only the classic marks), `floor` may
+  // rise above -minstrings while the search runs (null: it never does).
+  explicit GSTree(input_string* input, Results* results = nullptr, ProgressMeter* progress = nullptr,
+                  const SupportFloor* floor = nullptr);
   GSTree(const GSTree&) = delete;
   GSTree& operator=(const GSTree&) = delete;
   ~GSTree();
@@ -124,6 +128,11 @@ class GSTree {
   Results* results;
   // Readable progress on standard error (-progress); null without it.
   ProgressMeter* progress;
+  // A floor under the sequences of the nodes queued, raised by the results
+  // as they find it (null: -minstrings alone).
+  const SupportFloor* floor_;
+  // The fewest sequences a node must be held by to be queued now.
+  int least_support() const { return floor_ == nullptr ? minstrings : std::max(minstrings, floor_->value()); }
 
   void cleantmp();
   void clean_gap_tmp();

@@ -128,6 +128,12 @@ int GSTree::STreePQ() {
       last_frequency = node->freq;
       std::fprintf(report_file(), "\n\n# NR of sequences == %d\n", last_frequency);
     }
+    // A floor that rose after the node was queued leaves it out: no pattern
+    // held by so few sequences can be significant any more.
+    if (floor_ != nullptr && node->nr_seqs < floor_->value() && node != root) {
+      child_done(node);
+      continue;
+    }
     if (node->level >= minlevel) Print_Pattern(node);
     flush_report();
     if (node->level > deepest) deepest = node->level;
@@ -151,7 +157,7 @@ int GSTree::STreePQ() {
           handle_equal_nodes(child);
           continue;
         }
-        if (may_be_queued(child, minstrings))
+        if (may_be_queued(child, least_support()))
           queue->insert(child, priority_of(child, order_counter));
         else
           child_done(child);

@@ -23,7 +23,7 @@ RunInfo two_classes() {
   info.classes = {{"1", 3, {"fam.txt"}}, {"2", 2, {"bg.txt"}}};
   info.columns = {"rank", "pattern", "length", "seqs", "positions", "1_seqs", "1_positions", "2_seqs",
                   "2_positions", "ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif", "tarone_p"};
-  info.figures = RunSummary{7, 5, 2, 0.1, "alpha 0.05, k 3"};
+  info.figures = RunSummary{7, 5, 2, 0.1, {"tarone: alpha 0.05, k 3"}};
   return info;
 }
 
