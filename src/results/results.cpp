@@ -86,7 +86,10 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
     for (int k = 1; k <= input.nr_sequences; ++k)
       if (input.class_of_seq[k] == 1 || input.class_of_seq[k] == 2)
         bit_of_seq_[static_cast<std::size_t>(k)] = next[input.class_of_seq[k]]++;
-    significance_ = std::make_unique<Significance>(options_.significance, t[1], t[2], minstrings);
+    // With two classes a node's sequences are its support; duplicate
+    // detection moves subtrees, so that a queued node is not surely tested.
+    significance_ = std::make_unique<Significance>(options_.significance, t[1], t[2], minstrings,
+                                                   nr_classes_ == 2 && abandonequal == 0);
     set_words_.assign(significance_->set_words(), 0);
   }
   for (auto& sink : found_) sink->begin(info_);

@@ -39,8 +39,8 @@ class Results {
   }
   // The floor under the support of the patterns the search queues, where a
   // correction raises it (null: -minstrings alone decides).
-  const SupportFloor* support_floor() const {
-    return significance_ != nullptr && options_.significance.rising_floor() ? &significance_->floor() : nullptr;
+  SupportFloor* support_floor() const {
+    return significance_ != nullptr && options_.significance.rising_floor() ? significance_.get() : nullptr;
   }
 
   // The record the search fills for its next accepted pattern; reused, so

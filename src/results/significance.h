@@ -156,15 +156,20 @@ class WestfallYoung {
   std::vector<double> scratch_;
   // log10 p-values per support and class-1 count, computed when first met.
   std::vector<std::vector<double>> p_of_;
-  double p_value(int x, int a);
+  std::vector<int> counts_;  // class-1 sequences of the set tested, per permutation
   void update_delta();
 };
 
-// The corrections a run asked for, fed with every tested pattern.
-class Significance {
+// The corrections a run asked for, fed with every tested pattern, and the
+// support floor they raise.
+class Significance : public SupportFloor {
  public:
-  Significance(const SignificanceOptions& options, int t1, int t2, int first_floor);
-  ~Significance();
+  // `count_queued`: Tarone's count takes each pattern when the search queues
+  // it rather than when it tests it (two classes, where a node's sequences
+  // are its support, and patterns not merged by their sets).
+  Significance(const SignificanceOptions& options, int t1, int t2, int first_floor, bool count_queued);
+  ~Significance() override;
+  void queued(int x) override;
 
   // Whether the next tested pattern's sequences are needed.
   bool wants_set(int x) const { return options_.fwer_distinct || (wy_ != nullptr && wy_->matters(x)); }
@@ -172,7 +177,6 @@ class Significance {
   // A tested pattern held by x sequences of classes 1 and 2; `set` its
   // sequences as bits (only where wants_set said so, else null).
   void tested(int x, const std::uint64_t* set);
-  const SupportFloor& floor() const { return floor_; }
 
   void finish();
   const Testability& tarone() const { return tarone_; }
@@ -191,5 +195,5 @@ class Significance {
   std::unique_ptr<WestfallYoung> wy_;
   SeenSets seen_;
   std::size_t words_;
-  SupportFloor floor_;
+  void raise_floor();
 };

@@ -89,7 +89,7 @@ void print_settings_echo(int freq_slot) {
 
 }  // namespace
 
-GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to, const SupportFloor* floor)
+GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to, SupportFloor* floor)
     : freq_slot(0),
       total_slot(0),
       input(in),

@@ -77,7 +77,7 @@ class GSTree {
   // shows the search's progress (null: only the classic marks), `floor` may
   // rise above -minstrings while the search runs (null: it never does).
   explicit GSTree(input_string* input, Results* results = nullptr, ProgressMeter* progress = nullptr,
-                  const SupportFloor* floor = nullptr);
+                  SupportFloor* floor = nullptr);
   GSTree(const GSTree&) = delete;
   GSTree& operator=(const GSTree&) = delete;
   ~GSTree();
@@ -130,7 +130,7 @@ class GSTree {
   ProgressMeter* progress;
   // A floor under the sequences of the nodes queued, raised by the results
   // as they find it (null: -minstrings alone).
-  const SupportFloor* floor_;
+  SupportFloor* floor_;
   // The fewest sequences a node must be held by to be queued now.
   int least_support() const { return floor_ == nullptr ? minstrings : std::max(minstrings, floor_->value()); }
 

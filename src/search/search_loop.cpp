@@ -98,6 +98,7 @@ int GSTree::STreePQ() {
   queue_ = std::make_unique<p_queue>(100000, "MIN");
   p_queue* queue = queue_.get();
   int order_counter = 0;
+  if (floor_ != nullptr && floor_->wants_queued() && minlevel <= 0) floor_->queued(root->nr_seqs);
   queue->insert(root, genorder == 2 ? -static_cast<float>(root->freq)
                       : genorder == 3 ? static_cast<float>(root->freq)
                                       : 0.0f);
@@ -157,9 +158,10 @@ int GSTree::STreePQ() {
           handle_equal_nodes(child);
           continue;
         }
-        if (may_be_queued(child, least_support()))
+        if (may_be_queued(child, least_support())) {
           queue->insert(child, priority_of(child, order_counter));
-        else
+          if (floor_ != nullptr && floor_->wants_queued() && child->level >= minlevel) floor_->queued(child->nr_seqs);
+        } else
           child_done(child);
         if (child->set_id != nullptr) child->set_id->node = child;
       }
