@@ -59,22 +59,27 @@ def header_field(text, name):
 
 
 class Exact:
-    """One-sided Fisher p-values (class 1 holds the pattern more often) as fractions."""
+    """Fisher p-values as fractions: one-sided (class 1 holds the pattern more
+    often) or two-sided (twice the smaller tail, at most 1)."""
 
-    def __init__(self, n1, n2):
-        self.n1, self.N = n1, n1 + n2
+    def __init__(self, n1, n2, two_sided=False):
+        self.n1, self.N, self.two_sided = n1, n1 + n2, two_sided
         self.cache = {}
+
+    def tail(self, a, x, upper):
+        n1, N = self.n1, self.N
+        span = range(a, min(x, n1) + 1) if upper else range(max(0, x - (N - n1)), a + 1)
+        return Fraction(sum(math.comb(x, i) * math.comb(N - x, n1 - i) for i in span), math.comb(N, n1))
 
     def p(self, a, x):
         key = (a, x)
         if key not in self.cache:
-            n1, N = self.n1, self.N
-            top = sum(math.comb(x, i) * math.comb(N - x, n1 - i) for i in range(a, min(x, n1) + 1))
-            self.cache[key] = Fraction(top, math.comb(N, n1))
+            g = self.tail(a, x, True)
+            self.cache[key] = min(Fraction(1), 2 * min(g, self.tail(a, x, False))) if self.two_sided else g
         return self.cache[key]
 
     def psi(self, x):
-        return self.p(min(x, self.n1), x)
+        return min(self.p(min(x, self.n1), x), self.p(max(0, x - (self.N - self.n1)), x))
 
 
 def tarone(supports, exact, alpha):
@@ -206,6 +211,19 @@ def main():
         check(not wrong and marked == all_wy and len(marked) >= len(want),
               "-wy %d: wy_p of the %d significant rows is the brute-force one, the rest exceed alpha: %s"
               % (J, len(marked), wrong[:3]))
+
+        # Two-sided: the rule and the floor with psi at either end.
+        two = Exact(n1, n2, two_sided=True)
+        k2, m2 = tarone(list(support.values()), two, alpha)
+        p2 = {r["pattern"]: two.p(int(r["1_seqs"]), support[r["pattern"]]) for r in rows}
+        want2 = {t for t, p in p2.items() if p * m2(p) <= alpha}
+        check(run(binary, base + ["-fwer", "0.05", "-alternative", "two-sided", "-table", "two.tsv"],
+                  work).returncode == 0, "the two-sided -fwer run ends with status 0")
+        thead, trows = read_table(os.path.join(work, "two.tsv"))
+        got2 = {r["pattern"] for r in trows if r["significant"] == "1"}
+        check(header_field(thead["tarone"], "k") == str(max(k2, 1)) and got2 == want2 and
+              int(header_field(thead["tarone"], "support floor")) > 1,
+              "two-sided: k = %d and the %d rows Tarone's rule rejects: %s" % (k2, len(want2), thead["tarone"]))
 
         # -fwer_distinct: one test per distinct set of sequences.
         sets = {frozenset(v) for v in seqs.values()}

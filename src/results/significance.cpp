@@ -12,6 +12,11 @@
 namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
+// Smallest attainable p-values that are equal (a support and its mirror
+// image give the same two-sided value) come out of different sums and may
+// differ in the last bits; distinct ones differ by far more than this, in
+// log10 (a relative 2e-9).
+constexpr double kSame = 1e-9;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string shown_alpha(double alpha) {
@@ -50,7 +55,7 @@ Testability::Testability(const Attainable& attainable, double alpha, int first_f
 void Testability::recount_at_floor() {
   at_floor_ = 0;
   if (floor_ > at_.most_support()) return;
-  const double limit = at_.log10_psi(floor_);
+  const double limit = at_.log10_psi(floor_) + kSame;
   for (int x = 0; x <= at_.most_support(); ++x)
     if (at_.log10_psi(x) <= limit) at_floor_ += count_[static_cast<std::size_t>(x)];
 }
@@ -60,7 +65,7 @@ void Testability::count(int x) {
   ++count_[static_cast<std::size_t>(x)];
   ++counted_;
   if (!rising_ || floor_ > at_.falling_until()) return;
-  if (at_.log10_psi(x) <= at_.log10_psi(floor_)) ++at_floor_;
+  if (at_.log10_psi(x) <= at_.log10_psi(floor_) + kSame) ++at_floor_;
   // psi(floor) times the patterns testable there exceeds alpha: no
   // threshold that reaches psi(floor) is allowed, so no pattern held by
   // floor sequences or fewer (their psi is at least as large) can be
@@ -80,13 +85,13 @@ void Testability::finish() {
     if (count_[static_cast<std::size_t>(x)] > 0)
       cumulative_.emplace_back(at_.log10_psi(x), count_[static_cast<std::size_t>(x)]);
   std::sort(cumulative_.begin(), cumulative_.end());
-  // Equal psi values are one step of m.
+  // Equal psi values are one step of m, which starts at the largest of them.
   std::vector<std::pair<double, long>> steps;
   long running = 0;
   for (const auto& e : cumulative_) {
     running += e.second;
-    if (!steps.empty() && steps.back().first == e.first)
-      steps.back().second = running;
+    if (!steps.empty() && e.first - steps.back().first <= kSame)
+      steps.back() = {e.first, running};
     else
       steps.emplace_back(e.first, running);
   }
@@ -98,7 +103,7 @@ void Testability::finish() {
   log10_delta_ = upper;
   for (std::size_t i = 0; i < cumulative_.size(); ++i) {
     const double psi = cumulative_[i].first;
-    if (capped_ && psi >= log10_cap_) break;
+    if (capped_ && psi >= log10_cap_ - kSame) break;
     const double bound = log10_alpha_ - std::log10(static_cast<double>(cumulative_[i].second));
     if (psi > bound) {
       // With nothing testable any threshold below the first psi is
@@ -114,7 +119,8 @@ void Testability::finish() {
 }
 
 long Testability::testable_at(double log10_p) const {
-  const auto it = std::upper_bound(cumulative_.begin(), cumulative_.end(), std::make_pair(log10_p, LONG_MAX));
+  const auto it =
+      std::upper_bound(cumulative_.begin(), cumulative_.end(), std::make_pair(log10_p + kSame, LONG_MAX));
   return it == cumulative_.begin() ? 0 : std::prev(it)->second;
 }
 
@@ -124,7 +130,7 @@ double Testability::log10_adjusted(double log10_p) const {
 }
 
 bool Testability::significant(double log10_p) const {
-  if (std::isnan(log10_p) || (capped_ && log10_p >= log10_cap_)) return false;
+  if (std::isnan(log10_p) || (capped_ && log10_p >= log10_cap_ - kSame)) return false;
   return log10_adjusted(log10_p) <= log10_alpha_;
 }
 
@@ -301,11 +307,18 @@ void WestfallYoung::update_delta() {
 
 void WestfallYoung::finish() { std::sort(minima_.begin(), minima_.end()); }
 
+long WestfallYoung::at_or_below(double log10_p) const {
+  return std::upper_bound(minima_.begin(), minima_.end(), log10_p + kSame) - minima_.begin();
+}
+
+bool WestfallYoung::significant(double log10_p) const {
+  return !std::isnan(log10_p) && log10_p < log10_delta_ + kSame && at_or_below(log10_p) <= allowed_;
+}
+
 double WestfallYoung::log10_wy(double log10_p) const {
   if (std::isnan(log10_p)) return kNaN;
   if (!significant(log10_p)) return kInf;
-  const long c = std::upper_bound(minima_.begin(), minima_.end(), log10_p) - minima_.begin();
-  return std::log10(static_cast<double>(1 + c) / static_cast<double>(permutations_ + 1));
+  return std::log10(static_cast<double>(1 + at_or_below(log10_p)) / static_cast<double>(permutations_ + 1));
 }
 
 std::string WestfallYoung::line() const {

@@ -138,7 +138,7 @@ class WestfallYoung {
   // log10 of wy_p below the threshold; +infinity above it (only known to
   // exceed alpha).
   double log10_wy(double log10_p) const;
-  bool significant(double log10_p) const { return log10_p < log10_delta_; }
+  bool significant(double log10_p) const;
   std::string line() const;
 
  private:
@@ -157,6 +157,7 @@ class WestfallYoung {
   // log10 p-values per support and class-1 count, computed when first met.
   std::vector<std::vector<double>> p_of_;
   std::vector<int> counts_;  // class-1 sequences of the set tested, per permutation
+  long at_or_below(double log10_p) const;  // minima at or below p, once finished
   void update_delta();
 };
 
