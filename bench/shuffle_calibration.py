@@ -12,7 +12,10 @@ error) may find anything:
 - `evalue` (p times the patterns tested, Bonferroni);
 - `tarone_p` (p times the patterns that could reach p, Tarone);
 - `qvalue` (Benjamini-Hochberg: controls the false discovery rate, which
-  under shuffled labels, where every discovery is false, is the same).
+  under shuffled labels, where every discovery is false, is the same);
+- with --fwer: `significant` of `-fwer ALPHA` (the support floor rising as
+  the search goes), or of `-wy J` with --wy J, whose `wy_p` is counted too;
+  `fdr_significant` of `-fdr ALPHA` with --fdr.
 
     python3 bench/shuffle_calibration.py --binary build/morva \\
         --family ../shared/data/families/methionyl_trna_ligase --shuffles 200
@@ -34,6 +37,8 @@ import sys
 import tempfile
 
 COLUMNS = ("evalue", "tarone_p", "qvalue")
+# Columns that mark a row (1) rather than give a probability.
+MARKS = ("significant", "fdr_significant")
 
 
 def read_sequences(path):
@@ -55,9 +60,9 @@ def read_sequences(path):
     return seqs
 
 
-def least_values(table):
-    """The smallest value of each column over the rows of a table file."""
-    least = {c: math.inf for c in COLUMNS}
+def discoveries(table, columns, alpha):
+    """Whether any row of a table file has each column below alpha (or marked)."""
+    found = {c: False for c in columns}
     header = None
     with open(table) as f:
         for line in f:
@@ -67,11 +72,13 @@ def least_values(table):
             if header is None:
                 header = fields
                 continue
-            for c in COLUMNS:
+            for c in columns:
                 v = fields[header.index(c)]
-                if v:
-                    least[c] = min(least[c], float(v))
-    return least
+                if c in MARKS:
+                    found[c] = found[c] or v == "1"
+                elif v and not v.startswith(">"):  # wy_p ">0.05": above alpha
+                    found[c] = found[c] or float(v) < alpha
+    return found
 
 
 def wilson(k, n):
@@ -92,7 +99,11 @@ def main():
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--alpha", type=float, default=0.05)
     ap.add_argument("--args", help="search arguments (default: plain, support a quarter, -maxlevel 6)")
-    ap.add_argument("--max-share", type=float, help="fail when evalue or tarone_p finds more often")
+    ap.add_argument("--fwer", action="store_true", help="run -fwer ALPHA and count its significant rows")
+    ap.add_argument("--wy", type=int, default=0, help="run -wy J (with --fwer: its rows are the significant ones)")
+    ap.add_argument("--fdr", action="store_true", help="run -fdr ALPHA and count its fdr_significant rows")
+    ap.add_argument("--max-share", type=float,
+                    help="fail when a column that controls the family-wise error finds more often")
     a = ap.parse_args()
     a.binary = os.path.abspath(a.binary)
     pos = read_sequences(a.pos or a.family + ".pos.fa")
@@ -100,29 +111,42 @@ def main():
     pooled = pos + neg
     args = (a.args.split() if a.args else
             ["-minstrings", str(max(2, len(pooled) // 4)), "-maxlevel", "6"])
+    columns = list(COLUMNS)
+    extra = []
+    if a.fwer:
+        extra += ["-fwer", str(a.alpha)]
+        columns.append("significant")
+    if a.wy:
+        extra += ["-wy", str(a.wy), "-seed", "%d" % a.seed]
+        columns.append("wy_p")
+        if "significant" not in columns:
+            columns.append("significant")
+    if a.fdr:
+        extra += ["-fdr", str(a.alpha)]
+        columns.append("fdr_significant")
     rng = random.Random(a.seed)
-    found = {c: 0 for c in COLUMNS}
+    found = {c: 0 for c in columns}
     with tempfile.TemporaryDirectory(prefix="morva_shuffle_") as work:
         for _ in range(a.shuffles):
             rng.shuffle(pooled)
             for name, part in (("a.txt", pooled[:len(pos)]), ("b.txt", pooled[len(pos):])):
                 with open(os.path.join(work, name), "w") as f:
                     f.write("\n".join(part) + "\n")
-            p = subprocess.run([a.binary, "-f", "a.txt", "-f", "b.txt", "-mask", "", *args,
+            p = subprocess.run([a.binary, "-f", "a.txt", "-f", "b.txt", "-mask", "", *args, *extra,
                                 "-table", "t.tsv"], cwd=work, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)
             if p.returncode != 0:
                 sys.exit("morva exited %d on a shuffle" % p.returncode)
-            least = least_values(os.path.join(work, "t.tsv"))
-            for c in COLUMNS:
-                found[c] += least[c] < a.alpha
+            any_row = discoveries(os.path.join(work, "t.tsv"), columns, a.alpha)
+            for c in columns:
+                found[c] += any_row[c]
     failed = False
-    for c in COLUMNS:
+    for c in columns:
         lo, hi = wilson(found[c], a.shuffles)
         share = found[c] / a.shuffles
-        print("%-9s %4d of %d shuffles with a row below %g: %.3f [%.3f-%.3f]"
+        print("%-15s %4d of %d shuffles with a row below %g: %.3f [%.3f-%.3f]"
               % (c, found[c], a.shuffles, a.alpha, share, lo, hi))
-        if a.max_share is not None and c != "qvalue" and share > a.max_share:
+        if a.max_share is not None and c not in ("qvalue", "fdr_significant") and share > a.max_share:
             failed = True
     return 1 if failed else 0
 

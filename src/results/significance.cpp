@@ -17,6 +17,9 @@ const double kInf = std::numeric_limits<double>::infinity();
 // differ in the last bits; distinct ones differ by far more than this, in
 // log10 (a relative 2e-9).
 constexpr double kSame = 1e-9;
+// A set whose counts that matter are within this many of either end is
+// counted in one bit plane per possible count; others in binary counters.
+constexpr int kFewPlanes = 8;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string shown_alpha(double alpha) {
@@ -214,81 +217,172 @@ WestfallYoung::WestfallYoung(const Attainable& attainable, double alpha, long pe
       alpha_(alpha),
       permutations_(permutations),
       seed_(seed),
-      words_((static_cast<std::size_t>(attainable.most_support()) + 63) / 64),
+      lanes_((static_cast<std::size_t>(permutations) + 63) / 64),
       minima_(static_cast<std::size_t>(permutations), 0.0),
       floor_(std::max(first_floor, 1)),
       p_of_(static_cast<std::size_t>(attainable.most_support()) + 1) {
   // wy_p <= alpha takes 1 + c <= alpha (J + 1), c the minima at or below p.
   allowed_ = static_cast<long>(std::floor(alpha * (static_cast<double>(permutations) + 1) * (1 + 1e-12))) - 1;
   const int n = at_.most_support();
-  class1_.assign(words_ * static_cast<std::size_t>(permutations), 0);
+  class1_.assign(lanes_ * static_cast<std::size_t>(n), 0);
   std::vector<int> labels(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) labels[static_cast<std::size_t>(i)] = i;
   SplitMix64 random(seed);
   for (long j = 0; j < permutations; ++j) {
     // The first t1 places of a Fisher-Yates shuffle are a uniform choice of
     // the sequences class 1 holds under these labels.
-    std::uint64_t* bits = &class1_[words_ * static_cast<std::size_t>(j)];
     for (int i = 0; i < at_.t1(); ++i) {
       const int k = i + static_cast<int>(random.below(static_cast<std::uint64_t>(n - i)));
       std::swap(labels[static_cast<std::size_t>(i)], labels[static_cast<std::size_t>(k)]);
-      const int s = labels[static_cast<std::size_t>(i)];
-      bits[static_cast<std::size_t>(s) / 64] |= std::uint64_t{1} << (s % 64);
+      const std::size_t s = static_cast<std::size_t>(labels[static_cast<std::size_t>(i)]);
+      class1_[s * lanes_ + static_cast<std::size_t>(j) / 64] |= std::uint64_t{1} << (j % 64);
     }
   }
   update_delta();
 }
 
-namespace {
-
-// Sequences of class 1 under each relabeling: per permutation the count of
-// the set's sequences it labels class 1. The processor's popcount
-// instruction is used where it has one (a build for any x86-64 must not
-// assume it); the counts are the same either way.
-template <typename Popcount>
-void count_class1(const std::uint64_t* set, const std::uint64_t* labels, std::size_t words, long permutations,
-                  int* counts, Popcount popcount) {
-  for (long j = 0; j < permutations; ++j, labels += words) {
-    int a = 0;
-    for (std::size_t w = 0; w < words; ++w) a += popcount(set[w] & labels[w]);
-    counts[j] = a;
+// The class-1 count of the set under every permutation at once, as binary
+// counters across the permutations: plane b holds bit b of each count, and a
+// sequence of the set adds its labels with a carry through the planes. For
+// the sets with many counts that matter (early in the search, when any
+// p-value below 1 does).
+template <typename PValue>
+void WestfallYoung::count_all(const std::uint64_t* set, int x, int low, int high, int least, int most,
+                              PValue& p_of) {
+  int bits = 1;
+  while ((1 << bits) <= x) ++bits;
+  planes_.assign(static_cast<std::size_t>(bits) * lanes_, 0);
+  std::uint64_t* plane = planes_.data();
+  const std::size_t set_words = (static_cast<std::size_t>(at_.most_support()) + 63) / 64;
+  for (std::size_t w = 0; w < set_words; ++w)
+    for (std::uint64_t members = set[w]; members != 0; members &= members - 1) {
+      const std::size_t s = w * 64 + static_cast<std::size_t>(__builtin_ctzll(members));
+      const std::uint64_t* labels = &class1_[s * lanes_];
+      for (std::size_t l = 0; l < lanes_; ++l) {
+        std::uint64_t carry = labels[l];
+        for (std::size_t b = 0; carry != 0; ++b) {
+          std::uint64_t& word = plane[b * lanes_ + l];
+          const std::uint64_t next = word & carry;
+          word ^= carry;
+          carry = next;
+        }
+      }
+    }
+  // Per lane, the permutations whose count is at least c, compared bit by
+  // bit from the top.
+  auto at_least = [&](int c, std::size_t l) {
+    if (c >= (1 << bits)) return std::uint64_t{0};
+    std::uint64_t greater = 0, equal = ~std::uint64_t{0};
+    for (int b = bits - 1; b >= 0; --b) {
+      const std::uint64_t v = plane[static_cast<std::size_t>(b) * lanes_ + l];
+      if ((c >> b) & 1) {
+        equal &= v;
+      } else {
+        greater |= equal & v;
+        equal &= ~v;
+      }
+    }
+    return greater | equal;
+  };
+  bool lowered = false;
+  for (std::size_t l = 0; l < lanes_; ++l) {
+    std::uint64_t chosen = high <= most ? at_least(high, l) : 0;
+    if (low >= least) chosen |= ~at_least(low + 1, l);
+    if (l + 1 == lanes_ && permutations_ % 64 != 0) chosen &= (std::uint64_t{1} << (permutations_ % 64)) - 1;
+    for (; chosen != 0; chosen &= chosen - 1) {
+      const int k = __builtin_ctzll(chosen);
+      int a = 0;
+      for (int b = 0; b < bits; ++b)
+        a |= static_cast<int>((plane[static_cast<std::size_t>(b) * lanes_ + l] >> k) & 1) << b;
+      const double p = p_of(a);
+      double& m = minima_[l * 64 + static_cast<std::size_t>(k)];
+      if (p < m) {
+        lowered = true;
+        m = p;
+      }
+    }
   }
+  if (lowered) update_delta();
 }
-
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("popcnt"))) void count_class1_popcnt(const std::uint64_t* set, const std::uint64_t* labels,
-                                                           std::size_t words, long permutations, int* counts) {
-  count_class1(set, labels, words, permutations, counts,
-               [](std::uint64_t v) { return static_cast<int>(__builtin_popcountll(v)); });
-}
-const bool kHasPopcnt = __builtin_cpu_supports("popcnt");
-#else
-const bool kHasPopcnt = false;
-void count_class1_popcnt(const std::uint64_t*, const std::uint64_t*, std::size_t, long, int*) {}
-#endif
-
-}  // namespace
 
 void WestfallYoung::test(const std::uint64_t* set, int x) {
   ++tested_;
-  counts_.resize(static_cast<std::size_t>(permutations_));
-  if (kHasPopcnt)
-    count_class1_popcnt(set, class1_.data(), words_, permutations_, counts_.data());
-  else
-    count_class1(set, class1_.data(), words_, permutations_, counts_.data(),
-                 [](std::uint64_t v) { return static_cast<int>(__builtin_popcountll(v)); });
   std::vector<double>& row = p_of_[static_cast<std::size_t>(x)];
-  if (row.empty()) row.assign(static_cast<std::size_t>(std::min(x, at_.t1())) + 1, kNaN);
-  bool lowered = false;
-  for (long j = 0; j < permutations_; ++j) {
-    const int a = counts_[static_cast<std::size_t>(j)];
+  const int least = std::max(0, x - at_.t2()), most = std::min(x, at_.t1());
+  if (row.empty()) row.assign(static_cast<std::size_t>(most) + 1, kNaN);
+  auto p_of = [&](int a) {
     double& p = row[static_cast<std::size_t>(a)];
     if (std::isnan(p)) p = log10_fisher(at_.alternative(), a, at_.t1(), x - a, at_.t2());
-    double& m = minima_[static_cast<std::size_t>(j)];
+    return p;
+  };
+  // The p-value of every alternative rises and then falls with the class-1
+  // count a (each one-sided tail is monotone), so those below delta, the
+  // only ones that can lower a minimum that matters, are the counts at or
+  // below `low` and at or above `high`.
+  int high = most + 1;
+  while (high - 1 >= least && p_of(high - 1) < log10_delta_) --high;
+  int low = least - 1;
+  while (low + 1 < high && p_of(low + 1) < log10_delta_) ++low;
+  if (high > most && low < least) return;
+
+  // Per permutation, whether the set has at most `misses` sequences outside
+  // class 1 (its count at least high) or at most `hits` inside (at most
+  // low): one bit plane per number of them, so far, up to the limit.
+  const int misses = high <= most ? x - high : -1, hits = low >= least ? low : -1;
+  if (misses + hits + 2 > kFewPlanes) {
+    count_all(set, x, low, high, least, most, p_of);
+    return;
+  }
+  const std::size_t planes = static_cast<std::size_t>(misses + 1 + hits + 1);
+  planes_.assign(planes * lanes_, 0);
+  std::uint64_t* miss = planes_.data();
+  std::uint64_t* hit = miss + static_cast<std::size_t>(misses + 1) * lanes_;
+  for (std::size_t l = 0; l < lanes_; ++l) {
+    if (misses >= 0) miss[l] = ~std::uint64_t{0};
+    if (hits >= 0) hit[l] = ~std::uint64_t{0};
+  }
+  const std::size_t set_words = (static_cast<std::size_t>(at_.most_support()) + 63) / 64;
+  for (std::size_t w = 0; w < set_words; ++w)
+    for (std::uint64_t members = set[w]; members != 0; members &= members - 1) {
+      const std::size_t s = w * 64 + static_cast<std::size_t>(__builtin_ctzll(members));
+      const std::uint64_t* labels = &class1_[s * lanes_];
+      std::uint64_t alive = 0;
+      for (std::size_t l = 0; l < lanes_; ++l) {
+        const std::uint64_t in = labels[l], out = ~in;
+        for (int i = misses; i >= 1; --i) {
+          std::uint64_t& p = miss[static_cast<std::size_t>(i) * lanes_ + l];
+          p = (p & in) | (miss[static_cast<std::size_t>(i - 1) * lanes_ + l] & out);
+          alive |= p;
+        }
+        if (misses >= 0) alive |= miss[l] &= in;
+        for (int i = hits; i >= 1; --i) {
+          std::uint64_t& p = hit[static_cast<std::size_t>(i) * lanes_ + l];
+          p = (p & out) | (hit[static_cast<std::size_t>(i - 1) * lanes_ + l] & in);
+          alive |= p;
+        }
+        if (hits >= 0) alive |= hit[l] &= out;
+      }
+      // No permutation can still give a count that matters.
+      if (alive == 0) return;
+    }
+
+  bool lowered = false;
+  auto offer = [&](std::size_t j, int a) {
+    if (j >= static_cast<std::size_t>(permutations_)) return;  // the last lane's padding
+    const double p = p_of(a);
+    double& m = minima_[j];
     if (p < m) {
-      lowered = lowered || p < log10_delta_;
+      lowered = true;
       m = p;
     }
+  };
+  for (std::size_t l = 0; l < lanes_; ++l) {
+    for (int i = 0; i <= misses; ++i)
+      for (std::uint64_t b = miss[static_cast<std::size_t>(i) * lanes_ + l]; b != 0; b &= b - 1)
+        offer(l * 64 + static_cast<std::size_t>(__builtin_ctzll(b)), x - i);
+    for (int i = 0; i <= hits; ++i)
+      for (std::uint64_t b = hit[static_cast<std::size_t>(i) * lanes_ + l]; b != 0; b &= b - 1)
+        offer(l * 64 + static_cast<std::size_t>(__builtin_ctzll(b)), i);
   }
   if (lowered) update_delta();
 }

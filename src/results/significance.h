@@ -132,7 +132,6 @@ class WestfallYoung {
   // One set of sequences (bit i: sequence i of classes 1 and 2) held by x of them.
   void test(const std::uint64_t* words, int x);
   int floor() const { return floor_; }
-  std::size_t words() const { return words_; }
 
   void finish();
   // log10 of wy_p below the threshold; +infinity above it (only known to
@@ -146,8 +145,10 @@ class WestfallYoung {
   double alpha_;
   long permutations_;
   std::uint64_t seed_;
-  std::size_t words_;
-  std::vector<std::uint64_t> class1_;  // J bit sets of the relabeled class 1
+  std::size_t lanes_;  // words of J bits, one bit per permutation
+  // Per sequence, J bits: 1 under the permutations that label it class 1.
+  std::vector<std::uint64_t> class1_;
+  std::vector<std::uint64_t> planes_;  // per lane, the counters of the set being tested
   std::vector<double> minima_;         // log10 per permutation
   long allowed_;                       // the most minima that may lie below delta
   double log10_delta_ = 0;
@@ -156,9 +157,10 @@ class WestfallYoung {
   std::vector<double> scratch_;
   // log10 p-values per support and class-1 count, computed when first met.
   std::vector<std::vector<double>> p_of_;
-  std::vector<int> counts_;  // class-1 sequences of the set tested, per permutation
   long at_or_below(double log10_p) const;  // minima at or below p, once finished
   void update_delta();
+  template <typename PValue>
+  void count_all(const std::uint64_t* set, int x, int low, int high, int least, int most, PValue& p_of);
 };
 
 // The corrections a run asked for, fed with every tested pattern, and the
