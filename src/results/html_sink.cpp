@@ -61,7 +61,7 @@ class HtmlSink : public FileSink {
     const CHARSET& charset = *info_->charset;
     const input_string& input = *info_->input;
     HtmlMotif m;
-    m.fields = row_fields(r, static_cast<int>(info_->classes.size()), info_->significance);
+    m.fields = row_fields(r, static_cast<int>(info_->classes.size()), info_->options);
     m.pattern = r.text;
     m.motif = r.motif;
     m.lead = r.motif == 0 || leads_.insert(r.motif).second;

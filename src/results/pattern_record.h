@@ -34,6 +34,7 @@ struct PatternRecord {
   bool maximal = true;              // no longer accepted pattern holds it with equal counts
   long rank = 0;                    // 1.. in the order of -sort
   long motif = 0;                   // 1.., the lead row's rank among the motifs
+  std::string prosite;              // the pattern in PROSITE syntax, where asked
 
   // Occurrences (each the position after the last matched character), kept
   // only for the rows whose sites are written.

@@ -43,7 +43,7 @@ struct RunInfo {
   std::vector<ClassSource> classes;  // classes 1..K at 0..K-1
   std::string unclassified = "No_class";  // the name of class slot 0
   std::vector<std::string> columns;  // the ranked rows' column names
-  SignificanceOptions significance;  // which significance columns the rows have
+  ResultOptions options;  // which optional columns the rows have
   ProgressMeter* progress = nullptr;
   RunSummary figures;
 };

@@ -13,6 +13,7 @@
 #include "input/input_classes.h"
 #include "input/input_string.h"
 #include "results/motifs.h"
+#include "results/prosite.h"
 #include "results/row_fields.h"
 #include "results/statistics.h"
 #include "run/globals.h"
@@ -395,6 +396,7 @@ void Results::finish() {
     r.log10_q = q[i];
     r.log10_e = std::isnan(r.log10_p) ? kNaN : r.log10_p + log10_tested;
     r.maximal = contained_[static_cast<std::size_t>(r.order)] == 0;
+    if (options_.prosite) r.prosite = prosite_spelling(*info_.charset, r.codes, min_gap, max_gap);
     r.log10_tarone = r.log10_wy = kNaN;
     r.significant = r.fdr_significant = -1;
     if (!significance_) continue;

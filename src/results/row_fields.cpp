@@ -37,7 +37,8 @@ std::string format_log10(double l) {
   return text;
 }
 
-std::vector<std::string> column_names(const input_string& input, const SignificanceOptions& significance) {
+std::vector<std::string> column_names(const input_string& input, const ResultOptions& options) {
+  const SignificanceOptions& significance = options.significance;
   std::vector<std::string> names = {"rank", "pattern", "length", "seqs", "positions"};
   for (int j = 1; j <= input.classes->nr_classes; ++j) {
     const std::string c = input.classes->class_name(j);
@@ -46,13 +47,15 @@ std::vector<std::string> column_names(const input_string& input, const Significa
   }
   for (const char* n : {"ratio", "bp", "log10_bp", "log10_p", "evalue", "qvalue", "maximal", "log10_bg", "motif", "tarone_p"})
     names.emplace_back(n);
+  if (options.prosite) names.emplace_back("prosite");
   if (significance.marks_rows()) names.emplace_back("significant");
   if (significance.permutations > 0) names.emplace_back("wy_p");
   if (significance.fdr > 0) names.emplace_back("fdr_significant");
   return names;
 }
 
-std::vector<std::string> row_fields(const PatternRecord& r, int K, const SignificanceOptions& significance) {
+std::vector<std::string> row_fields(const PatternRecord& r, int K, const ResultOptions& options) {
+  const SignificanceOptions& significance = options.significance;
   std::vector<std::string> f = {std::to_string(r.rank), r.text, std::to_string(r.length),
                                 std::to_string(r.seqs[K + 1]), std::to_string(r.positions[K + 1])};
   for (int j = 1; j <= K; ++j) {
@@ -69,6 +72,7 @@ std::vector<std::string> row_fields(const PatternRecord& r, int K, const Signifi
   f.push_back(number("%.6g", r.log10_bg));
   f.push_back(std::to_string(r.motif));
   f.push_back(format_log10(r.log10_tarone));
+  if (options.prosite) f.push_back(r.prosite);
   auto mark = [](int v) { return v < 0 ? std::string() : std::to_string(v); };
   if (significance.marks_rows()) f.push_back(mark(r.significant));
   if (significance.permutations > 0) {

@@ -13,10 +13,11 @@ class input_string;
 // empty where the run has one class; nothing underflows, since every
 // probability is carried as its log10.
 
-// The significance columns follow the others, each only where the run asked for it.
-std::vector<std::string> column_names(const input_string& input, const SignificanceOptions& significance);
+// The columns a run asks for (prosite, the significance columns) follow
+// the others, each only where asked.
+std::vector<std::string> column_names(const input_string& input, const ResultOptions& options);
 std::vector<std::string> row_fields(const PatternRecord& record, int nr_classes,
-                                    const SignificanceOptions& significance);
+                                    const ResultOptions& options);
 std::vector<std::string> provenance_lines(const RunInfo& info);
 
 // Per class 1..K (at 0..K-1): its report name, sequences and the files

@@ -55,15 +55,15 @@ class TableSink : public FileSink {
   using FileSink::FileSink;
   void begin_file(const RunInfo& info) override {
     nr_classes_ = static_cast<int>(info.classes.size());
-    significance_ = info.significance;
+    options_ = info.options;
     for (const std::string& line : provenance_lines(info)) std::fprintf(out(), "# %s\n", line.c_str());
     write_fields(out(), info.columns);
   }
-  void pattern(const PatternRecord& r) override { write_fields(out(), row_fields(r, nr_classes_, significance_)); }
+  void pattern(const PatternRecord& r) override { write_fields(out(), row_fields(r, nr_classes_, options_)); }
 
  private:
   int nr_classes_ = 0;
-  SignificanceOptions significance_;
+  ResultOptions options_;
 };
 
 class JsonSink : public FileSink {
@@ -71,7 +71,7 @@ class JsonSink : public FileSink {
   using FileSink::FileSink;
   void begin_file(const RunInfo& info) override {
     nr_classes_ = static_cast<int>(info.classes.size());
-    significance_ = info.significance;
+    options_ = info.options;
     names_ = info.columns;
     std::fputs("{\n  \"provenance\": [", out());
     const std::vector<std::string> lines = provenance_lines(info);
@@ -80,18 +80,17 @@ class JsonSink : public FileSink {
     std::fputs("\n  ],\n  \"rows\": [", out());
   }
   void pattern(const PatternRecord& r) override {
-    const std::vector<std::string> f = row_fields(r, nr_classes_, significance_);
+    const std::vector<std::string> f = row_fields(r, nr_classes_, options_);
     std::fprintf(out(), "%s\n    {", rows_++ ? "," : "");
     for (std::size_t i = 0; i < f.size(); ++i) {
-      // Numbers stay numbers; an empty field is null, and the text columns
-      // (and the infinities JSON has no word for, and a bound such as wy_p's
-      // ">0.05") are strings.
+      // Numbers stay numbers and the text columns strings; a value that is
+      // undefined (an empty field) or not a finite number (an infinite ratio
+      // or log10 of a zero tail, a wy_p only known to exceed alpha) is null.
       std::string value = f[i];
-      const bool text = names_[i] == "pattern" || !is_json_number(value);
-      if (value.empty())
-        value = "null";
-      else if (text)
+      if (names_[i] == "pattern" || names_[i] == "prosite")
         value = json_string(value);
+      else if (value.empty() || !is_json_number(value))
+        value = "null";
       std::fprintf(out(), "%s%s: %s", i ? ", " : "", json_string(names_[i]).c_str(), value.c_str());
     }
     std::fputc('}', out());
@@ -100,7 +99,7 @@ class JsonSink : public FileSink {
 
  private:
   int nr_classes_ = 0;
-  SignificanceOptions significance_;
+  ResultOptions options_;
   long rows_ = 0;
   std::vector<std::string> names_;
 };

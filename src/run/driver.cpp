@@ -188,8 +188,8 @@ int run(int argc, char** argv, RunObjects& objects) {
   for (int f = 1; params.input_files[f] != nullptr; ++f) info.files.emplace_back(params.input_files[f]);
   info.classes = class_sources(*input, info.files);
   info.unclassified = input->classes->class_name(0);
-  info.columns = column_names(*input, params.results.significance);
-  info.significance = params.results.significance;
+  info.columns = column_names(*input, params.results);
+  info.options = params.results;
   if (params.progress) objects.progress = std::make_unique<ProgressMeter>();
   info.progress = objects.progress.get();
   objects.results = std::make_unique<Results>(params.results, std::move(info),

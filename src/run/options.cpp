@@ -139,6 +139,8 @@ const OptionRow kOptions[] = {
     {"-distinct", Kind::ResultFlag, nullptr,
      {S::RankedResults, kAfterFiles + 5, "[-distinct]",
       "one row per motif: leave out rows that hit the sites\nof a better one (-top then counts motifs)"}},
+    {"-prosite", Kind::ResultFlag, nullptr,
+     {S::RankedResults, kAfterFiles + 6, "[-prosite]", "a column with the pattern in PROSITE syntax: G-x(4)-G-K-[ST]"}},
     {"-fwer", Kind::Alpha, nullptr,
      {S::Significance, 1, "[-fwer ALPHA]",
       "mark rows significant at family-wise error ALPHA (Tarone's\n"
@@ -602,6 +604,7 @@ void parse_options(int argc, char** argv, RunParams& params) {
         (std::strcmp(arg, "-maximal") == 0         ? params.results.maximal
          : std::strcmp(arg, "-trim_wc") == 0       ? params.results.trim_wc
          : std::strcmp(arg, "-fwer_distinct") == 0 ? params.results.significance.fwer_distinct
+         : std::strcmp(arg, "-prosite") == 0       ? params.results.prosite
                                                    : params.results.distinct) = true;
         break;
       case Kind::Alpha:

@@ -85,11 +85,11 @@ TEST(ResultSinks, TableAndJsonWriteTheSameRowsEachInItsOwnForm) {
             "1\tGK[ST]\t6\t3\t4\t3\t4\t0\t0\t1e+06\t0\t-inf\t-2.5\t0.0221\t0.00316\t1\t-7.5\t1\t0.0316\n"
             "2\tG.G\t3\t3\t4\t2\t3\t1\t1\t1.5\t0.25\t-0.60206\t\t\t\t0\t-3.75\t1\t\n");
 
-  // Numbers stay numbers, a missing value is null, an infinity a string.
+  // Numbers stay numbers; a missing value and an infinity are null.
   const std::string json = written_by("-json", info, rows);
   EXPECT_NE(json.find("\"provenance\": [\n    \"command: morva -f fam.txt -f bg.txt -table t\","), std::string::npos);
   EXPECT_NE(json.find("{\"rank\": 1, \"pattern\": \"GK[ST]\", \"length\": 6,"), std::string::npos);
-  EXPECT_NE(json.find("\"log10_bp\": \"-inf\", \"log10_p\": -2.5, \"evalue\": 0.0221"), std::string::npos);
+  EXPECT_NE(json.find("\"log10_bp\": null, \"log10_p\": -2.5, \"evalue\": 0.0221"), std::string::npos);
   EXPECT_NE(json.find("\"log10_p\": null, \"evalue\": null, \"qvalue\": null, \"maximal\": 0, "
                       "\"log10_bg\": -3.75, \"motif\": 1, \"tarone_p\": null}\n  ]\n}\n"),
             std::string::npos);
