@@ -11,7 +11,10 @@
     sites, and -distinct keeps exactly each motif's lead, no two sharing
     half their class-1 sites;
   - Tarone's factor, tarone_p and the q-values are recounted with exact
-    integers on an input where every tested pattern is a row.
+    integers on an input where every tested pattern is a row;
+  - under -revcomp a pattern and its reverse complement are one row, and a
+    self-complementary pattern counts each site once (recounted from the
+    sites, which list it once).
 
   results_test.py --binary PATH --examples DIR
 """
@@ -293,6 +296,40 @@ def test_tarone_and_qvalues(binary, work):
     check(not bad_q, "qvalue is Benjamini-Hochberg over the tested count: %s" % bad_q[:3])
 
 
+def reverse_complement(pattern):
+    """A plain DNA pattern's reverse complement ('.' stays)."""
+    return "".join({"A": "T", "C": "G", "G": "C", "T": "A", ".": "."}.get(c, "?") for c in reversed(pattern))
+
+
+def test_strand_pairs(binary, work, examples):
+    files = [os.path.join(examples, "dna_site.%s.txt" % p) for p in ("pos", "neg")]
+    p = run(binary, ["-f", files[0], "-f", files[1], "-revcomp", "-minstrings", "12", "-maxlevel", "8",
+                     "-wc", "1", "-table", "rc.tsv", "-sites", "rc_sites.tsv", "-cf", "dna.cf"], work)
+    check(p.returncode == 0, "the -revcomp run ends with status 0")
+    rows = read_table(os.path.join(work, "rc.tsv"))
+    texts = {r["pattern"] for r in rows}
+    both = sorted(t for t in texts if reverse_complement(t) != t and reverse_complement(t) in texts)
+    check(len(rows) > 1000 and not both,
+          "no row's reverse complement is a row of its own (%d rows): %s" % (len(rows), both[:4]))
+    check("TGCGTCAA" in texts and "TTGACGCA" not in texts,
+          "the planted site is one row, named by the form that sorts first")
+    sites = {}
+    for line in open(os.path.join(work, "rc_sites.tsv")):
+        f = line.rstrip("\n").split("\t")
+        if f[0] != "pattern":
+            sites.setdefault(f[0], []).append((f[1], f[3], f[4]))
+    wrong = []
+    palindromes = [r for r in rows if reverse_complement(r["pattern"]) == r["pattern"]]
+    for r in palindromes:
+        spans = sites.get(r["pattern"], [])
+        per_class = {c: sum(1 for s in set(spans) if s[1] == c) for c in ("1", "2")}
+        if (len(spans) != len(set(spans)) or int(r["positions"]) != len(spans) or
+                int(r["1_positions"]) != per_class["1"] or int(r["2_positions"]) != per_class["2"]):
+            wrong.append((r["pattern"], r["positions"], len(spans), len(set(spans))))
+    check(len(palindromes) > 10 and not wrong,
+          "%d self-complementary rows count each site once: %s" % (len(palindromes), wrong[:3]))
+
+
 def main():
     given = paths("examples")
     binary, examples = given["binary"], given["examples"]
@@ -301,6 +338,7 @@ def main():
         test_abc_example(binary, work, examples)
         test_motifs_and_background(binary, work, examples)
         test_tarone_and_qvalues(binary, work)
+        test_strand_pairs(binary, work, examples)
     return summary()
 
 

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <set>
+#include <tuple>
 #include <unordered_map>
 
 #include "alphabet/charset.h"
@@ -14,6 +16,7 @@
 #include "input/input_string.h"
 #include "results/motifs.h"
 #include "results/prosite.h"
+#include "results/strand_pairs.h"
 #include "results/row_fields.h"
 #include "results/statistics.h"
 #include "run/globals.h"
@@ -76,6 +79,7 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
     site_rows_ = std::max(site_rows_, sink->rows_with_sites());
     (sink->order() == SinkOrder::Search ? found_ : ranked_).push_back(std::move(sink));
   }
+  strand_pairs_ = info_.input != nullptr && info_.input->strands == 2 && !ranked_.empty();
   if (nr_classes_ >= 2 && info_.input != nullptr) {
     // Each sequence of classes 1 and 2 is one bit of a sequence set, class 1's first.
     const input_string& input = *info_.input;
@@ -169,7 +173,7 @@ void Results::deliver(const PatternRecord& record) {
 }
 
 bool Results::would_keep(const PatternRecord& record) const {
-  if (options_.top <= 0 || unbounded_ || static_cast<long>(rows_.size()) < options_.top) return true;
+  if (options_.top <= 0 || unbounded_ || static_cast<long>(rows_.size()) < row_bound()) return true;
   return better(record, rows_.front());
 }
 
@@ -214,7 +218,7 @@ void Results::keep(const PatternRecord& record) {
   }
   // A heap whose first row is the worst kept: a better newcomer replaces it.
   auto worse_first = [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); };
-  if (static_cast<long>(rows_.size()) < options_.top) {
+  if (static_cast<long>(rows_.size()) < row_bound()) {
     rows_.push_back(record);
     std::push_heap(rows_.begin(), rows_.end(), worse_first);
   } else if (better(record, rows_.front())) {
@@ -275,6 +279,53 @@ void Results::mark_contained() {
     }
     g = end;
   }
+}
+
+bool Results::self_complementary(const std::string& codes) const {
+  return reverse_complement_codes(*info_.charset, codes) == codes;
+}
+
+void Results::count_sites_once(PatternRecord& record) {
+  if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, min_gap, max_gap);
+  const input_string& input = *info_.input;
+  std::set<std::tuple<int, int, int>> seen;  // sequence, start, length
+  std::vector<int> once;
+  std::fill(record.positions.begin(), record.positions.end(), 0);
+  Site site;
+  for (int end : ends_) {
+    if (!site_matcher_->locate(record.codes, end, site)) continue;
+    if (!seen.emplace(site.sequence, site.start, site.end - site.first).second) continue;
+    once.push_back(end);
+    ++record.positions[input.class_of_seq[static_cast<std::size_t>(site.sequence)]];
+    ++record.positions.back();
+  }
+  ends_.swap(once);
+}
+
+void Results::merge_strand_pairs() {
+  std::unordered_map<std::string, std::size_t> place;  // codes -> index in kept
+  std::vector<PatternRecord> kept;
+  kept.reserve(rows_.size());
+  for (PatternRecord& r : rows_) {
+    const std::string rc = reverse_complement_codes(*info_.charset, r.codes);
+    if (!rc.empty() && rc != r.codes) {
+      const auto partner = place.find(rc);
+      if (partner != place.end()) {
+        // One row in the place of the better ranked (the two have the same
+        // counts), named by the form whose text sorts first.
+        PatternRecord& first = kept[partner->second];
+        if (r.text < first.text) {
+          place.erase(partner);
+          place.emplace(r.codes, static_cast<std::size_t>(&first - kept.data()));
+          first = std::move(r);
+        }
+        continue;
+      }
+    }
+    place.emplace(r.codes, kept.size());
+    kept.push_back(std::move(r));
+  }
+  rows_.swap(kept);
 }
 
 void Results::group_motifs() {
@@ -375,6 +426,7 @@ void Results::finish() {
                 rows_.end());
   std::sort(rows_.begin(), rows_.end(),
             [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); });
+  if (strand_pairs_) merge_strand_pairs();
   if (!options_.distinct && options_.top > 0 && static_cast<long>(rows_.size()) > options_.top)
     rows_.resize(static_cast<std::size_t>(options_.top));
   group_motifs();

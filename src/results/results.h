@@ -9,6 +9,7 @@
 #include "results/result_options.h"
 #include "results/result_sink.h"
 #include "results/significance.h"
+#include "results/site_matcher.h"
 #include "results/statistics.h"
 
 // Between the search and the sinks: takes every accepted pattern, hands it
@@ -61,13 +62,23 @@ class Results {
       // A row that may be written needs its class-1 sites, which decide its
       // motif; the sites file and the page need all of them.
       const bool all_sites = wants_sites(record);
-      if (all_sites || would_keep(record)) {
+      // Under both strands a self-complementary pattern finds each site
+      // twice; its row counts the site once (the report keeps the search's
+      // counts).
+      const bool palindrome = strand_pairs_ && self_complementary(record.codes);
+      std::vector<int> searched;
+      if (all_sites || palindrome || would_keep(record)) {
         ends_.clear();
         fill_ends(ends_);
+        if (palindrome) {
+          searched = record.positions;
+          count_sites_once(record);
+        }
         take_class1_ends(record);
         if (all_sites) record.ends.swap(ends_);
       }
       keep(record);
+      if (palindrome) record.positions.swap(searched);
     }
     deliver(record);
   }
@@ -88,6 +99,16 @@ class Results {
   bool wants_sites(const PatternRecord& record);
   bool better(const PatternRecord& a, const PatternRecord& b) const;
   void keep(const PatternRecord& record);
+  // The rows a bounded table keeps while the search runs: under both
+  // strands twice -top, since a pattern and its reverse complement become
+  // one row only when ranked.
+  long row_bound() const { return strand_pairs_ ? 2 * options_.top : options_.top; }
+  bool self_complementary(const std::string& codes) const;
+  // Leaves one occurrence per site (sequence and span) in ends_ and counts
+  // the record's positions from them.
+  void count_sites_once(PatternRecord& record);
+  // A pattern and its reverse complement, both ranked, become one row.
+  void merge_strand_pairs();
   void mark_contained();
   std::vector<double> log10_qvalues() const;
   // The bits of the sequences of classes 1 and 2 that hold the occurrences.
@@ -109,6 +130,8 @@ class Results {
   // Rows are kept to the end of the search whatever -top says: -maximal
   // and -distinct decide which rows -top counts only then.
   bool unbounded_;
+  bool strand_pairs_ = false;  // both strands searched: reverse complements are one row
+  std::unique_ptr<SiteMatcher> site_matcher_;
   long tested_ = 0;
   // The corrections over the tested patterns (null with one class).
   std::unique_ptr<Significance> significance_;
