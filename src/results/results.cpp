@@ -19,6 +19,7 @@
 #include "results/strand_pairs.h"
 #include "results/row_fields.h"
 #include "results/statistics.h"
+#include "run/error.h"
 #include "run/globals.h"
 #include "run/word_choice.h"
 #include "specfns/specfns_protos.h"
@@ -50,6 +51,7 @@ std::uint64_t counts_hash(const PatternRecord& r) {
 }
 
 constexpr std::uint64_t kBase = 0x100000001b3ULL;
+constexpr double kMostLabelBytes = 2.0 * (1 << 30);
 
 }  // namespace
 
@@ -93,6 +95,13 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
         bit_of_seq_[static_cast<std::size_t>(k)] = next[input.class_of_seq[k]]++;
     // With two classes a node's sequences are its support; duplicate
     // detection moves subtrees, so that a queued node is not surely tested.
+    // The permutations are held as one bit per sequence and permutation.
+    const double label_bytes = static_cast<double>(t[1] + t[2]) * static_cast<double>(options_.significance.permutations) / 8;
+    if (label_bytes > kMostLabelBytes)
+      fatal("-wy %ld: the labels of %ld permutations of %d sequences take %.1f GiB, more than the %.0f GiB "
+            "allowed; ask for fewer permutations",
+            options_.significance.permutations, options_.significance.permutations, t[1] + t[2],
+            label_bytes / (1 << 30), kMostLabelBytes / (1 << 30));
     significance_ = std::make_unique<Significance>(options_.significance, t[1], t[2], minstrings,
                                                    nr_classes_ == 2 && abandonequal == 0);
     set_words_.assign(significance_->set_words(), 0);

@@ -70,7 +70,7 @@ using S = HelpSection;
 constexpr int kAfterFiles = 100;
 
 // Permutations are held as bit sets of the sequences, J of them.
-constexpr long kMostPermutations = 10000000;
+constexpr long kMostPermutations = 100000;
 
 // Tested in this order; the first whole-word match decides. Each row also
 // says what --help prints of it, so that a new option is told of in one place.
