@@ -32,18 +32,18 @@ inline bool gap_condition(int gap_count) {
 
 }  // namespace
 
-void sum_group_counts(const CHARSET& charset, int* counts, int first, int last) {
+void sum_group_counts(const CHARSET& charset, int* counts, int first, int last, int least_positions) {
   for (int e = first; e <= last; ++e) {
     const unsigned char* row = charset.members[e];
     int sum = 0;
     for (int i = 1; i <= row[0]; ++i) sum += counts[row[i]];
-    counts[e] = sum < minpos ? 0 : sum;
+    counts[e] = sum < least_positions ? 0 : sum;
   }
 }
 
-void prune_rare_characters(const CHARSET& charset, int* counts) {
+void prune_rare_characters(const CHARSET& charset, int* counts, int least_positions) {
   for (int x = 1; x <= charset.alphabet_size; ++x) {
-    if (counts[x] >= minpos) continue;
+    if (counts[x] >= least_positions) continue;
     const unsigned char* row = charset.members[x];
     bool needed = false;
     for (int i = 1; i <= row[0] && !needed; ++i) needed = counts[row[i]] != 0;
@@ -150,15 +150,15 @@ STree_Node* GSTree::insertchildren(STree_Node* node) {
 
   if (!groups_here) {
     for (int x = 1; x <= alphabet_size; ++x)
-      if (counts[x] < minpos) counts[x] = 0;
+      if (counts[x] < least_positions()) counts[x] = 0;
   } else {
     for (int e = alphabet_size + 1; e <= total_codes; ++e) counts[e] = 0;
-    sum_group_counts(*charset, counts, first, last);
+    sum_group_counts(*charset, counts, first, last, least_positions());
     if (node == root) {
       counts[charset->wildcard_code] = 0;
       if (nr_wc_allowed != 0) counts[total_codes] = 0;
     }
-    prune_rare_characters(*charset, counts);
+    prune_rare_characters(*charset, counts, least_positions());
   }
 
   bool gap_children = false;

@@ -76,11 +76,11 @@ int GSTree::insert_children_add_gap(STree_Node* node, const int* set) {
   int* counts = gap_code_counts.data();
   for (int x = 1; x <= alphabet_size; ++x) counts[x] = lists[x][0];
   if (groups_here) {
-    sum_group_counts(*charset, counts, alphabet_size + 1, total_codes);
-    prune_rare_characters(*charset, counts);
+    sum_group_counts(*charset, counts, alphabet_size + 1, total_codes, least_positions());
+    prune_rare_characters(*charset, counts, least_positions());
   } else {
     for (int x = 1; x <= alphabet_size; ++x)
-      if (counts[x] < minpos) counts[x] = 0;
+      if (counts[x] < least_positions()) counts[x] = 0;
   }
   return 1;
 }

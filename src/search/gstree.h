@@ -65,8 +65,9 @@ inline bool is_character_node(const STree_Node* node, int alphabet_size) {
 
 // Candidate counts of groups E in first..last from their member characters,
 // and the removal of rare characters that no surviving group needs.
-void sum_group_counts(const CHARSET& charset, int* counts, int first, int last);
-void prune_rare_characters(const CHARSET& charset, int* counts);
+// Counts below least_positions (-minpos, or a rising support floor) count as 0.
+void sum_group_counts(const CHARSET& charset, int* counts, int first, int last, int least_positions);
+void prune_rare_characters(const CHARSET& charset, int* counts, int least_positions);
 
 // Refuses settings that would index the per-class arrays of this input out of range.
 void check_search_settings(const input_string& input);
@@ -133,6 +134,9 @@ class GSTree {
   SupportFloor* floor_;
   // The fewest sequences a node must be held by to be queued now.
   int least_support() const { return floor_ == nullptr ? minstrings : std::max(minstrings, floor_->value()); }
+  // The fewest positions a child must have: a child held by fewer
+  // sequences than the floor has fewer positions too.
+  int least_positions() const { return floor_ == nullptr ? minpos : std::max(minpos, floor_->value()); }
 
   void cleantmp();
   void clean_gap_tmp();

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "input/input_string.h"
 #include "run/error.h"
@@ -122,8 +123,27 @@ int GSTree::STreePQ() {
   int node_count = 0;
   int deepest = 0;
 
-  for (auto* node = static_cast<STree_Node*>(queue->del_top()); node != nullptr;
-       node = static_cast<STree_Node*>(queue->del_top())) {
+  // Under a rising floor, a node held by exactly as many sequences as the
+  // floor waits until the queue is empty: by then the floor has often passed
+  // it, and neither it nor its subtree is searched. (Breadth first only: the
+  // other orders tie a node's turn to its counts or its depth.)
+  const bool defers = floor_ != nullptr && genorder == 0 && abandonequal == 0;
+  std::vector<STree_Node*> deferred;
+  std::size_t next_deferred = 0;
+  bool waited = false;  // the node taken has waited once already
+  auto take = [&]() -> STree_Node* {
+    waited = false;
+    if (auto* n = static_cast<STree_Node*>(queue->del_top())) return n;
+    if (next_deferred == deferred.size()) return nullptr;
+    STree_Node* n = deferred[next_deferred++];
+    if (next_deferred == deferred.size()) {
+      deferred.clear();
+      next_deferred = 0;
+    }
+    waited = true;
+    return n;
+  };
+  for (STree_Node* node = take(); node != nullptr; node = take()) {
     if (genorder == 2 && node->freq < last_frequency) {
       if (kReleaseSets) set_registry->Delete_all_sets_from_slot(last_frequency);
       last_frequency = node->freq;
@@ -133,6 +153,10 @@ int GSTree::STreePQ() {
     // held by so few sequences can be significant any more.
     if (floor_ != nullptr && node->nr_seqs < floor_->value() && node != root) {
       child_done(node);
+      continue;
+    }
+    if (defers && !waited && node->nr_seqs == floor_->value() && node != root) {
+      deferred.push_back(node);
       continue;
     }
     if (node->level >= minlevel) Print_Pattern(node);
