@@ -249,13 +249,23 @@ WestfallYoung::WestfallYoung(const Attainable& attainable, double alpha, long pe
 template <typename PValue>
 void WestfallYoung::count_all(const std::uint64_t* set, int x, int low, int high, int least, int most,
                               PValue& p_of) {
+  // A set of more than half the sequences is counted by the sequences it
+  // lacks: class 1 holds t1 - c of its own where it holds c of those.
+  const int n = at_.most_support();
+  const bool flip = 2 * x > n;
+  const int counted = flip ? n - x : x;
   int bits = 1;
-  while ((1 << bits) <= x) ++bits;
+  while ((1 << bits) <= counted) ++bits;
   planes_.assign(static_cast<std::size_t>(bits) * lanes_, 0);
   std::uint64_t* plane = planes_.data();
-  const std::size_t set_words = (static_cast<std::size_t>(at_.most_support()) + 63) / 64;
-  for (std::size_t w = 0; w < set_words; ++w)
-    for (std::uint64_t members = set[w]; members != 0; members &= members - 1) {
+  const std::size_t set_words = (static_cast<std::size_t>(n) + 63) / 64;
+  for (std::size_t w = 0; w < set_words; ++w) {
+    std::uint64_t members = set[w];
+    if (flip) {
+      members = ~members;
+      if (w + 1 == set_words && n % 64 != 0) members &= (std::uint64_t{1} << (n % 64)) - 1;
+    }
+    for (; members != 0; members &= members - 1) {
       const std::size_t s = w * 64 + static_cast<std::size_t>(__builtin_ctzll(members));
       const std::uint64_t* labels = &class1_[s * lanes_];
       for (std::size_t l = 0; l < lanes_; ++l) {
@@ -268,9 +278,11 @@ void WestfallYoung::count_all(const std::uint64_t* set, int x, int low, int high
         }
       }
     }
+  }
   // Per lane, the permutations whose count is at least c, compared bit by
   // bit from the top.
   auto at_least = [&](int c, std::size_t l) {
+    if (c <= 0) return ~std::uint64_t{0};
     if (c >= (1 << bits)) return std::uint64_t{0};
     std::uint64_t greater = 0, equal = ~std::uint64_t{0};
     for (int b = bits - 1; b >= 0; --b) {
@@ -284,17 +296,20 @@ void WestfallYoung::count_all(const std::uint64_t* set, int x, int low, int high
     }
     return greater | equal;
   };
+  const int t1 = at_.t1();
   bool lowered = false;
   for (std::size_t l = 0; l < lanes_; ++l) {
-    std::uint64_t chosen = high <= most ? at_least(high, l) : 0;
-    if (low >= least) chosen |= ~at_least(low + 1, l);
+    // The permutations whose class-1 count a is at least high or at most low.
+    std::uint64_t chosen = 0;
+    if (high <= most) chosen |= flip ? ~at_least(t1 - high + 1, l) : at_least(high, l);
+    if (low >= least) chosen |= flip ? at_least(t1 - low, l) : ~at_least(low + 1, l);
     if (l + 1 == lanes_ && permutations_ % 64 != 0) chosen &= (std::uint64_t{1} << (permutations_ % 64)) - 1;
     for (; chosen != 0; chosen &= chosen - 1) {
       const int k = __builtin_ctzll(chosen);
-      int a = 0;
+      int c = 0;
       for (int b = 0; b < bits; ++b)
-        a |= static_cast<int>((plane[static_cast<std::size_t>(b) * lanes_ + l] >> k) & 1) << b;
-      const double p = p_of(a);
+        c |= static_cast<int>((plane[static_cast<std::size_t>(b) * lanes_ + l] >> k) & 1) << b;
+      const double p = p_of(flip ? t1 - c : c);
       double& m = minima_[l * 64 + static_cast<std::size_t>(k)];
       if (p < m) {
         lowered = true;
