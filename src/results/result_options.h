@@ -41,6 +41,7 @@ struct ResultOptions {
   bool maximal = false;  // leave out patterns a longer one contains with equal counts
   bool trim_wc = false;  // leave out patterns ending in a wildcard
   bool distinct = false;  // keep only the lead row of each motif (-top counts motifs)
+  int flank = 0;          // -flank K: letters each side of the sites in the site matrices
   SignificanceOptions significance;
 
   bool any_file() const {

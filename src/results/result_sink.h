@@ -97,6 +97,7 @@ struct SinkSetting {
   const char* file = nullptr;
   std::FILE* standard_output = stdout;
   long page_rows = 0;
+  int flank = 0;  // letters next to the sites that the site matrices count (-flank)
 };
 
 // The sinks a run can have, one row each: the report lines, then the ranked
