@@ -122,7 +122,7 @@ void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
   if (options.any_file()) return;
   std::vector<const char*> files;
   for (const SinkKind& kind : sink_kinds())
-    if (kind.option != nullptr) files.push_back(kind.option);
+    if (kind.option != nullptr && kind.named_when_unused) files.push_back(kind.option);
   const std::string names = word_list(files);
   for (const char* word : {"-sort", "-top", "-distinct", "-fwer_distinct", "-fdr", "-alternative"})
     if (early_option_flag(argc, argv, word))
