@@ -67,7 +67,7 @@ class HtmlSink : public FileSink {
     m.lead = r.motif == 0 || leads_.insert(r.motif).second;
     // The logos are drawn from the site matrices: class 1's, and class 2's
     // (the background) when the run has one.
-    builder_->build(r, 1, matrix_);
+    builder_->build_class1(r, matrix_);
     m.elements = logo_elements(r, matrix_);
     m.sites = matrix_.sites;
     m.sites_class = info_->classes.empty() ? "1" : info_->classes[0].name;

@@ -71,7 +71,8 @@ std::string meaning(char letter, bool dna) {
 class MemeSink : public FileSink {
  public:
   MemeSink(const SinkSetting& s) : FileSink(s.file, s.standard_output), flank_(s.flank) {}
-  long rows_with_sites() const override { return kAllRows; }
+  // The class-1 occurrences every written row keeps are enough: no row's
+  // full set of occurrences is held for this file.
 
   void begin_file(const RunInfo& info) override {
     const input_string& input = *info.input;
@@ -121,7 +122,7 @@ class MemeSink : public FileSink {
   }
 
   void pattern(const PatternRecord& r) override {
-    builder_->build(r, 1, matrix_);
+    builder_->build_class1(r, matrix_);
     std::string id = std::to_string(r.motif > 0 ? r.motif : r.rank);
     // Rows of a motif after its lead (without -distinct) keep their rank,
     // so that every identifier is one motif.

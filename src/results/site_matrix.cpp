@@ -13,18 +13,41 @@ long SiteMatrix::column_total(const MatrixSegment& s, int column) const {
 SiteMatrixBuilder::SiteMatrixBuilder(const input_string& input, int min_gap, int max_gap, int flank)
     : input_(input), matcher_(input, min_gap, max_gap), flank_(flank) {}
 
+void SiteMatrixBuilder::build_class1(const PatternRecord& record, SiteMatrix& matrix) {
+  // Each occurrence is packed as its distance from the one before, in 7-bit
+  // groups, low group first, the last group of each without the high bit.
+  class1_.clear();
+  unsigned last = 0, gap = 0;
+  int shift = 0;
+  for (unsigned char byte : record.class1_ends) {
+    if (shift < 32) gap |= static_cast<unsigned>(byte & 0x7F) << shift;
+    shift += 7;
+    if ((byte & 0x80) != 0) continue;
+    last += gap;
+    class1_.push_back(static_cast<int>(last));
+    gap = 0;
+    shift = 0;
+  }
+  start(record.codes, matrix);
+  add_sites(record.codes, class1_, 1, matrix);
+}
+
 void SiteMatrixBuilder::build(const PatternRecord& record, int class_nr, SiteMatrix& matrix) {
+  start(record.codes, matrix);
+  add_sites(record.codes, record.ends, class_nr, matrix);
+}
+
+// Empty matrices for `codes`: a segment from the first element and at each
+// flexible gap.
+void SiteMatrixBuilder::start(const std::string& codes, SiteMatrix& matrix) {
   const CHARSET& charset = *input_.charset;
   matrix.stride = charset.alphabet_size + 1;
   matrix.sites = 0;
   matrix.segments.clear();
-  const int n = static_cast<int>(record.codes.size());
-  gapped_.assign(static_cast<std::size_t>(n), false);
-  for (int i = 0; i < n; ++i) {
-    gapped_[static_cast<std::size_t>(i)] = charset.decode(static_cast<unsigned char>(record.codes[static_cast<std::size_t>(i)])).after_gap;
-    if (i == 0 || gapped_[static_cast<std::size_t>(i)]) {
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (i == 0 || charset.decode(static_cast<unsigned char>(codes[i])).after_gap) {
       matrix.segments.emplace_back();
-      matrix.segments.back().first_element = i;
+      matrix.segments.back().first_element = static_cast<int>(i);
     }
     ++matrix.segments.back().elements;
   }
@@ -33,8 +56,13 @@ void SiteMatrixBuilder::build(const PatternRecord& record, int class_nr, SiteMat
   matrix.segments.back().right = flank_;
   for (MatrixSegment& s : matrix.segments)
     s.counts.assign(static_cast<std::size_t>(s.width()) * static_cast<std::size_t>(matrix.stride), 0);
-  for (int end : record.ends) {
-    if (!matcher_.locate(record.codes, end, site_)) continue;  // cannot happen for a set the search built
+}
+
+void SiteMatrixBuilder::add_sites(const std::string& codes, const std::vector<int>& ends, int class_nr,
+                                  SiteMatrix& matrix) {
+  if (matrix.segments.empty()) return;
+  for (int end : ends) {
+    if (!matcher_.locate(codes, end, site_)) continue;  // cannot happen for a set the search built
     if (input_.class_of_seq[static_cast<std::size_t>(site_.sequence)] != class_nr) continue;
     add_site(matrix);
   }

@@ -52,15 +52,23 @@ class SiteMatrixBuilder {
  public:
   SiteMatrixBuilder(const input_string& input, int min_gap, int max_gap, int flank);
 
-  // The matrices of the sites of `record` in sequences of class `class_nr`.
+  // The matrices of the class-1 sites of `record`, from the class-1
+  // occurrences every row that may be written keeps (`class1_ends`), so
+  // that a sink of matrices needs no row's full set of occurrences.
+  void build_class1(const PatternRecord& record, SiteMatrix& matrix);
+  // The matrices of the sites of `record` in sequences of class `class_nr`,
+  // from all its occurrences (`ends`, kept for the rows a sink asked the
+  // sites of).
   void build(const PatternRecord& record, int class_nr, SiteMatrix& matrix);
 
  private:
+  void start(const std::string& codes, SiteMatrix& matrix);
+  void add_sites(const std::string& codes, const std::vector<int>& ends, int class_nr, SiteMatrix& matrix);
   void add_site(SiteMatrix& matrix);
 
   const input_string& input_;
   SiteMatcher matcher_;
   int flank_;
   Site site_;
-  std::vector<bool> gapped_;  // per element of the row being built: a gap before it
+  std::vector<int> class1_;  // the class-1 occurrences, unpacked
 };
