@@ -89,7 +89,8 @@ class MemeSink : public FileSink {
       for (int c = 1; c <= charset.alphabet_size; ++c) {
         if (!used[static_cast<std::size_t>(c)] || charset.stop_flag[static_cast<std::size_t>(c)] != 0) continue;
         any = true;
-        if (std::strchr("ACGTUNacgtun", charset.code_to_char[static_cast<std::size_t>(c)]) == nullptr) dna = false;
+        const char letter = static_cast<char>(charset.code_to_char[static_cast<std::size_t>(c)]);
+        if (letter == '\0' || std::strchr("ACGTUNacgtun", letter) == nullptr) dna = false;
       }
       dna = dna && any;
     }
