@@ -188,7 +188,10 @@ std::string html_report_page(const HtmlReport& r) {
   w.open("p").text(
       "Letter height: its frequency among the sites times the column's information content, "
       "log2 N - H bits (N = " + std::to_string(r.alphabet_letters) +
-      "). A grey dot is a wildcard; a dashed rule is a flexible gap, with the gap lengths the sites show. "
+      "), from the sites in class 1; a small second logo shows those in class 2 where it holds at least " +
+      std::to_string(kLeastBackgroundSites) + ". A grey ground is a wildcard, with the letters the sites hold there; "
+      "columns outside the frame are the letters next to the sites (-flank); "
+      "a dashed rule is a flexible gap, with the gap lengths the sites show. "
       "Bars: sequences of each class holding the pattern. Histogram: where occurrences start, "
       "as a fraction of the sequence length. Rows that hit the sites of a better row (the same motif) "
       "are folded under it.").close();
@@ -200,8 +203,16 @@ std::string html_report_page(const HtmlReport& r) {
     w.open("figure");
     w.element("h3", {}, std::to_string(i + 1) + ". " + m.pattern);
     draw_logo(w, m.pattern, m.elements, r.alphabet_letters, r.nucleotide);
-    w.element("figcaption", {}, std::to_string(m.starts.size()) + " sites");
+    w.element("figcaption", {{"class", "sites"}, {"data-sites", std::to_string(m.sites)}},
+              std::to_string(m.sites) + " sites in class " + m.sites_class);
     w.close();
+    if (m.background_sites >= kLeastBackgroundSites) {
+      w.open("figure", {{"class", "background"}});
+      draw_logo(w, m.pattern, m.background, r.alphabet_letters, r.nucleotide, "logo-background", 0.5);
+      w.element("figcaption", {{"class", "sites"}, {"data-sites", std::to_string(m.background_sites)}},
+                std::to_string(m.background_sites) + " sites in class " + m.background_class);
+      w.close();
+    }
     w.open("figure");
     class_bars(w, m);
     w.element("figcaption", {}, "sequences holding it, per class");

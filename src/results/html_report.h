@@ -28,7 +28,14 @@ struct HtmlMotif {
   std::string pattern;
   long motif = 0;     // the motif the row belongs to (0: none given)
   bool lead = true;   // the first row of its motif; the others fold under it
-  std::vector<LogoElement> elements;
+  std::vector<LogoElement> elements;  // the logo: class 1's sites
+  long sites = 0;                     // class-1 sites the logo is built from
+  std::string sites_class;            // class 1's name
+  // The logo of the background's sites (class 2), drawn small when they are
+  // at least kLeastBackgroundSites.
+  std::vector<LogoElement> background;
+  long background_sites = 0;
+  std::string background_class;
   std::vector<HtmlClassShare> classes;
   std::vector<double> starts;  // each occurrence's start / sequence length, 0 <= x < 1
 };
@@ -49,6 +56,9 @@ struct HtmlReport {
   std::vector<std::string> columns;
   std::vector<HtmlMotif> motifs;
 };
+
+// Fewer background sites than this make no logo worth a look.
+constexpr long kLeastBackgroundSites = 5;
 
 // Bins of the histogram of occurrence starts.
 constexpr int kStartBins = 20;

@@ -31,27 +31,39 @@ std::string gap_text(const LogoElement& e) {
 }  // namespace
 
 ColumnProfile column_profile(const std::string& letters, int alphabet_letters) {
-  ColumnProfile profile;
-  if (letters.empty()) return profile;
   std::array<long, 256> counts{};
   for (char c : letters) ++counts[static_cast<unsigned char>(c)];
-  const double n = static_cast<double>(letters.size());
-  double entropy = 0;
+  std::vector<std::pair<char, long>> seen;
+  for (int c = 0; c < 256; ++c)
+    if (counts[static_cast<std::size_t>(c)] != 0) seen.emplace_back(static_cast<char>(c), counts[static_cast<std::size_t>(c)]);
+  return column_profile(seen, alphabet_letters);
+}
+
+ColumnProfile column_profile(const std::vector<std::pair<char, long>>& counts, int alphabet_letters) {
+  ColumnProfile profile;
+  long total = 0;
   int distinct = 0;
-  for (long c : counts) {
-    if (c == 0) continue;
+  for (const auto& c : counts) {
+    if (c.second <= 0) continue;
+    total += c.second;
     ++distinct;
-    const double f = static_cast<double>(c) / n;
+  }
+  if (total == 0) return profile;
+  const double n = static_cast<double>(total);
+  double entropy = 0;
+  for (const auto& c : counts) {
+    if (c.second <= 0) continue;
+    const double f = static_cast<double>(c.second) / n;
     entropy -= f * std::log2(f);
   }
   // A letter outside the N counted would make IC negative; N is at least
   // the letters seen.
   const int N = std::max(alphabet_letters, distinct);
   profile.information = std::max(0.0, std::log2(static_cast<double>(N)) - entropy);
-  for (int c = 0; c < 256; ++c) {
-    if (counts[c] == 0) continue;
-    const double f = static_cast<double>(counts[c]) / n;
-    profile.letters.push_back(LetterHeight{static_cast<char>(c), f, f * profile.information});
+  for (const auto& c : counts) {
+    if (c.second <= 0) continue;
+    const double f = static_cast<double>(c.second) / n;
+    profile.letters.push_back(LetterHeight{c.first, f, f * profile.information});
   }
   std::stable_sort(profile.letters.begin(), profile.letters.end(),
                    [](const LetterHeight& a, const LetterHeight& b) { return a.frequency < b.frequency; });
@@ -79,17 +91,17 @@ const char* letter_colour(char letter, bool nucleotide) {
 }
 
 void draw_logo(SvgWriter& svg, const std::string& pattern, const std::vector<LogoElement>& elements,
-               int alphabet_letters, bool nucleotide) {
+               int alphabet_letters, bool nucleotide, const char* css_class, double scale) {
   const double max_bits = std::log2(static_cast<double>(std::max(alphabet_letters, 2)));
   const double per_bit = kBitsHeight / max_bits;
   const double width = kLeft + kColumnWidth * static_cast<double>(elements.size()) + 6;
   const double height = kTop + kBitsHeight + kBottom;
   const double base = kTop + kBitsHeight;
-  svg.open("svg", {{"class", "logo"},
+  svg.open("svg", {{"class", css_class},
                    {"data-pattern", pattern},
                    {"xmlns", "http://www.w3.org/2000/svg"},
-                   {"width", svg_number(width)},
-                   {"height", svg_number(height)},
+                   {"width", svg_number(width * scale)},
+                   {"height", svg_number(height * scale)},
                    {"viewBox", "0 0 " + svg_number(width) + " " + svg_number(height)},
                    {"font-family", "DejaVu Sans Mono, Menlo, Consolas, monospace"},
                    {"font-weight", "bold"},
@@ -109,41 +121,56 @@ void draw_logo(SvgWriter& svg, const std::string& pattern, const std::vector<Log
   svg.close();
 
   const double sx = (kColumnWidth - 2) / kAdvance;
+  // The frame around the pattern's own columns, the flanks left outside it.
+  std::size_t first = elements.size(), last = 0;
+  for (std::size_t i = 0; i < elements.size(); ++i)
+    if (elements[i].kind != ElementKind::Flank) first = std::min(first, i), last = i;
+  if (first < elements.size() && (first > 0 || last + 1 < elements.size()))
+    svg.leaf("rect", {{"class", "frame"},
+                      {"x", svg_number(kLeft + kColumnWidth * static_cast<double>(first))},
+                      {"y", svg_number(kTop - 2)},
+                      {"width", svg_number(kColumnWidth * static_cast<double>(last + 1 - first))},
+                      {"height", svg_number(kBitsHeight + 4)},
+                      {"fill", "none"},
+                      {"stroke", "#999"}});
   for (std::size_t i = 0; i < elements.size(); ++i) {
     const LogoElement& e = elements[i];
-    const ColumnProfile profile = column_profile(e.letters, alphabet_letters);
-    std::string classes = "column";
+    const ColumnProfile profile =
+        e.counts.empty() ? column_profile(e.letters, alphabet_letters) : column_profile(e.counts, alphabet_letters);
+    const bool flank = e.kind == ElementKind::Flank;
+    std::string classes = flank ? "flank" : "column";
     if (e.kind == ElementKind::Wildcard) classes += " wildcard";
     if (e.kind == ElementKind::Group) classes += " group";
     if (e.gap_before) classes += " gapped";
     const double x = kLeft + kColumnWidth * static_cast<double>(i);
-    svg.open("g", {{"class", classes},
-                   {"data-element", e.label},
-                   {"data-bits", svg_number(profile.information, 3)},
-                   {"transform", "translate(" + svg_number(x) + ",0)"}});
-    std::string tip = std::to_string(i + 1) + ": " + (e.gap_before ? "gap " + gap_text(e) + ", " : "") + e.label +
+    SvgWriter::Attributes group = {{"class", classes},
+                                   {"data-element", e.label},
+                                   {"data-bits", svg_number(profile.information, 3)},
+                                   {"transform", "translate(" + svg_number(x) + ",0)"}};
+    if (flank) group.emplace_back("opacity", "0.35");
+    svg.open("g", group);
+    std::string tip = (flank ? "flank " + e.label : std::to_string(i + 1 - first) + ": " +
+                                                        (e.gap_before ? "gap " + gap_text(e) + ", " : "") + e.label) +
                       ", " + svg_number(profile.information, 2) + " bits";
     for (auto it = profile.letters.rbegin(); it != profile.letters.rend(); ++it)
       tip += "; " + std::string(1, it->letter) + " " + svg_number(it->frequency, 3);
     svg.element("title", {}, tip);
     const double cx = kColumnWidth / 2;
-    if (e.kind == ElementKind::Wildcard) {
-      // Any letter may stand here: the column says so rather than stacking them.
+    // Any letter may stand at a wildcard: a grey ground says so, and the
+    // letters the sites hold there are stacked on it.
+    if (e.kind == ElementKind::Wildcard)
       svg.leaf("rect", {{"x", "1"}, {"y", svg_number(kTop)}, {"width", svg_number(kColumnWidth - 2)},
                         {"height", svg_number(kBitsHeight)}, {"fill", "#f0f0f0"}});
-      svg.element("text", {{"x", svg_number(cx)}, {"y", svg_number(base - 4)}, {"fill", "#999"}}, ".");
-    } else {
-      double y = base;
-      for (const LetterHeight& l : profile.letters) {
-        const double h = l.bits * per_bit;
-        if (h < kLeastHeight) continue;
-        svg.element("text",
-                    {{"transform", "translate(" + svg_number(cx) + "," + svg_number(y) + ") scale(" +
-                                       svg_number(sx, 3) + "," + svg_number(h / kCapHeight, 3) + ")"},
-                     {"fill", letter_colour(l.letter, nucleotide)}},
-                    std::string(1, l.letter));
-        y -= h;
-      }
+    double y = base;
+    for (const LetterHeight& l : profile.letters) {
+      const double h = l.bits * per_bit;
+      if (h < kLeastHeight) continue;
+      svg.element("text",
+                  {{"transform", "translate(" + svg_number(cx) + "," + svg_number(y) + ") scale(" +
+                                     svg_number(sx, 3) + "," + svg_number(h / kCapHeight, 3) + ")"},
+                   {"fill", letter_colour(l.letter, nucleotide)}},
+                  std::string(1, l.letter));
+      y -= h;
     }
     if (e.gap_before) {
       // A flexible gap before the element: a dashed rule and its lengths.

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 class SvgWriter;
@@ -7,7 +8,8 @@ class SvgWriter;
 // Sequence logos of the HTML report. A logo has one column per pattern
 // element (a character, a group, a wildcard; a flexible gap and the element
 // after it are one column, as in the table's `length`), built from the
-// letters the sites matched at that element.
+// letters the sites matched at that element, and the -flank columns on
+// each side, drawn lighter outside a frame around the pattern.
 
 // One letter of a column: its frequency among the sites and its height in
 // bits, frequency * information content of the column.
@@ -26,8 +28,11 @@ struct ColumnProfile {
 // run whose input uses `alphabet_letters` (N) characters: IC = log2 N - H,
 // H = -sum f log2 f over the letters' frequencies f; never below 0.
 ColumnProfile column_profile(const std::string& letters, int alphabet_letters);
+// The same from the count of each letter (a column of a site matrix).
+ColumnProfile column_profile(const std::vector<std::pair<char, long>>& counts, int alphabet_letters);
 
-enum class ElementKind { Character, Group, Wildcard };
+// A flank column lies next to the pattern, outside its frame.
+enum class ElementKind { Character, Group, Wildcard, Flank };
 
 struct LogoElement {
   ElementKind kind = ElementKind::Character;
@@ -35,6 +40,7 @@ struct LogoElement {
   bool gap_before = false;  // a flexible gap precedes the element
   int gap_min = 0, gap_max = 0;  // the gap lengths the sites show
   std::string letters;     // the letter each site matched here
+  std::vector<std::pair<char, long>> counts;  // or how often each letter stands here
 };
 
 // Fill colour of a letter: the amino-acid chemistry scheme (hydrophobic
@@ -43,7 +49,9 @@ struct LogoElement {
 const char* letter_colour(char letter, bool nucleotide);
 
 // Draws `<svg class="logo" data-pattern=...>` with one `<g class="column">`
-// per element; letters are SVG text of a fixed font size scaled vertically
-// to their height.
+// per pattern element and a `<g class="flank">` per flank column; letters
+// are SVG text of a fixed font size scaled vertically to their height.
+// `css_class` names the drawing ("logo-background" for the small logo of
+// the background's sites, drawn at `scale`).
 void draw_logo(SvgWriter& svg, const std::string& pattern, const std::vector<LogoElement>& elements,
-               int alphabet_letters, bool nucleotide);
+               int alphabet_letters, bool nucleotide, const char* css_class = "logo", double scale = 1.0);

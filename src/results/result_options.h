@@ -42,6 +42,7 @@ struct ResultOptions {
   bool trim_wc = false;  // leave out patterns ending in a wildcard
   bool distinct = false;  // keep only the lead row of each motif (-top counts motifs)
   bool prosite = false;   // a column with the pattern in PROSITE syntax
+  int flank = 0;          // -flank K: letters each side of the sites in the site matrices
   SignificanceOptions significance;
 
   bool any_file() const {

@@ -97,6 +97,7 @@ struct SinkSetting {
   const char* file = nullptr;
   std::FILE* standard_output = stdout;
   long page_rows = 0;
+  int flank = 0;  // letters next to the sites that the site matrices count (-flank)
 };
 
 // The sinks a run can have, one row each: the report lines, then the ranked
@@ -111,6 +112,10 @@ struct SinkKind {
   const char* synopsis;  // what --help shows of the option, "[-table FILE]"
   const char* help;      // and what it says of it
   std::unique_ptr<ResultSink> (*make)(const SinkSetting& setting);
+  // Whether the warning about ranking options given without a result file
+  // names it: the first files only, so that the lines scripts look for stay
+  // as they were when a file is added.
+  bool named_when_unused = true;
 };
 
 const std::vector<SinkKind>& sink_kinds();

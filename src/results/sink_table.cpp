@@ -11,6 +11,7 @@ std::unique_ptr<ResultSink> make_table_sink(const SinkSetting& setting);
 std::unique_ptr<ResultSink> make_json_sink(const SinkSetting& setting);
 std::unique_ptr<ResultSink> make_sites_sink(const SinkSetting& setting);
 std::unique_ptr<ResultSink> make_html_sink(const SinkSetting& setting);
+std::unique_ptr<ResultSink> make_meme_sink(const SinkSetting& setting);
 
 const std::vector<SinkKind>& sink_kinds() {
   static const std::vector<SinkKind> kinds = {
@@ -20,6 +21,8 @@ const std::vector<SinkKind>& sink_kinds() {
       {"json", "-json", true, "[-json FILE]", "the same rows as JSON", make_json_sink},
       {"sites", "-sites", true, "[-sites FILE]", "every occurrence of the rows kept", make_sites_sink},
       {"html", "-html", false, "[-html FILE]", "a self-contained HTML report with sequence logos", make_html_sink},
+      {"meme", "-meme", false, "[-meme FILE]", "the rows' site matrices in the MEME motif format", make_meme_sink,
+       false},
   };
   return kinds;
 }

@@ -103,6 +103,7 @@ std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& optio
     setting.file = options.files[i];
     setting.standard_output = stdout;
     setting.page_rows = options.html_rows();
+    setting.flank = options.flank;
     sinks.push_back(kinds[i].make(setting));
   }
   return sinks;
@@ -115,10 +116,13 @@ std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& optio
 void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
   if (options.significance.permutations == 0 && early_option_flag(argc, argv, "-seed"))
     warning("-seed is ignored: it seeds the permutations of -wy, which is not given");
+  if (options.files[static_cast<std::size_t>(sink_index("-meme"))] == nullptr &&
+      options.files[static_cast<std::size_t>(sink_index("-html"))] == nullptr && early_option_flag(argc, argv, "-flank"))
+    warning("-flank is ignored: it widens the site matrices of -meme and -html, and neither is written");
   if (options.any_file()) return;
   std::vector<const char*> files;
   for (const SinkKind& kind : sink_kinds())
-    if (kind.option != nullptr) files.push_back(kind.option);
+    if (kind.option != nullptr && kind.named_when_unused) files.push_back(kind.option);
   const std::string names = word_list(files);
   for (const char* word : {"-sort", "-top", "-distinct", "-fwer_distinct", "-fdr", "-alternative"})
     if (early_option_flag(argc, argv, word))

@@ -40,6 +40,7 @@ enum class Kind {
   ResultFile,    // a row of the sink table: a file name or "-"
   SortOrder,     // -sort pvalue|ratio|support|pattern
   Top,           // -top N
+  Flank,         // -flank K
   ResultFlag,    // -maximal, -trim_wc, -distinct, -fwer_distinct: no value
   Alpha,         // -fwer ALPHA, -fdr ALPHA
   Permutations,  // -wy J
@@ -132,6 +133,9 @@ const OptionRow kOptions[] = {
       "order of the rows (default pvalue; its ties\ngo to the pattern less likely by chance)"}},
     {"-top", Kind::Top, nullptr,
      {S::RankedResults, kAfterFiles + 2, "[-top N]", "keep the first N rows (default all; 50 on the HTML page)"}},
+    {"-flank", Kind::Flank, nullptr,
+     {S::RankedResults, kAfterFiles + 6, "[-flank K]",
+      "K letters each side of the sites in the site matrices\n(-meme, the page's logos; default 0)"}},
     {"-maximal", Kind::ResultFlag, nullptr,
      {S::RankedResults, kAfterFiles + 3, "[-maximal]", "leave out patterns a longer one holds with the same counts"}},
     {"-trim_wc", Kind::ResultFlag, nullptr,
@@ -140,7 +144,7 @@ const OptionRow kOptions[] = {
      {S::RankedResults, kAfterFiles + 5, "[-distinct]",
       "one row per motif: leave out rows that hit the sites\nof a better one (-top then counts motifs)"}},
     {"-prosite", Kind::ResultFlag, nullptr,
-     {S::RankedResults, kAfterFiles + 6, "[-prosite]", "a column with the pattern in PROSITE syntax: G-x(4)-G-K-[ST]"}},
+     {S::RankedResults, kAfterFiles + 7, "[-prosite]", "a column with the pattern in PROSITE syntax: G-x(4)-G-K-[ST]"}},
     {"-fwer", Kind::Alpha, nullptr,
      {S::Significance, 1, "[-fwer ALPHA]",
       "mark rows significant at family-wise error ALPHA (Tarone's\n"
@@ -260,6 +264,18 @@ long read_top(const char* text) {
   if (end == text || *end != '\0' || errno != 0 || n < 1)
     fatal("-top takes a number of rows of at least 1, not \"%s\"", text);
   return n;
+}
+
+// Flanks wider than this would be more context than motif.
+constexpr int kMostFlank = 1000;
+
+int read_flank(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const long n = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || n < 0 || n > kMostFlank)
+    fatal("-flank takes a number of letters from 0 to %d, not \"%s\"", kMostFlank, text);
+  return static_cast<int>(n);
 }
 
 // Patterns can be spelled up to this many codes long.
@@ -585,6 +601,10 @@ void parse_options(int argc, char** argv, RunParams& params) {
       }
       case Kind::Top:
         params.results.top = read_top(value_after(argc, argv, i, arg));
+        ++i;
+        break;
+      case Kind::Flank:
+        params.results.flank = read_flank(value_after(argc, argv, i, arg));
         ++i;
         break;
       case Kind::LongHelp:

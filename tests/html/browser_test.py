@@ -36,6 +36,10 @@ class Dom(html.parser.HTMLParser):
         self._in_table = False
         self._cell = None
         self._stack = []
+        self._in_logo = False
+        self._wildcard = False
+        self.background_logos = 0   # svg.logo-background: class 2's sites
+        self.wildcard_letters = 0   # letters drawn in the logos' wildcard columns
 
     def handle_starttag(self, tag, attrs):
         a = dict(attrs)
@@ -48,13 +52,25 @@ class Dom(html.parser.HTMLParser):
             self.rows.append((a["data-pattern"], []))
         elif tag == "td" and self._in_table and self.rows:
             self._cell = ""
-        elif tag == "svg" and "logo" in a.get("class", "").split():
-            self.logos.append((a.get("data-pattern"), 0))
-        elif tag == "g" and "column" in a.get("class", "").split() and self.logos:
+        elif tag == "svg":
+            classes = a.get("class", "").split()
+            self._in_logo = "logo" in classes
+            if self._in_logo:
+                self.logos.append((a.get("data-pattern"), 0))
+            elif "logo-background" in classes:
+                self.background_logos += 1
+        elif tag == "g" and "column" in a.get("class", "").split() and self.logos and self._in_logo:
             p, n = self.logos[-1]
             self.logos[-1] = (p, n + 1)
+            self._wildcard = "wildcard" in a.get("class", "").split()
+        elif tag == "text" and self._in_logo and self._wildcard and "scale(" in a.get("transform", ""):
+            self.wildcard_letters += 1
 
     def handle_endtag(self, tag):
+        if tag == "svg":
+            self._in_logo = False
+        elif tag == "g":
+            self._wildcard = False
         if tag == "table" and self._in_table:
             self._in_table = False
         elif tag == "td" and self._cell is not None:
@@ -212,9 +228,14 @@ def main():
         if down != sorted(values, key=number_key, reverse=True):
             failures.append("descending sort by ratio gives %s" % down[:8])
 
-        # Every logo is built from all of its row's occurrences, also without
-        # -maximal, where only the rows that can end among the first 50 keep
-        # their sites during the search.
+        # A wildcard column shows the letters the sites hold there.
+        if any("." in p for p, _ in dom.logos) and dom.wildcard_letters == 0:
+            failures.append("no letter is drawn in any wildcard column")
+
+        # Every logo is built from all of its row's class-1 occurrences, also
+        # without -maximal, where only the rows that can end among the first
+        # 50 keep their sites during the search; the background's own small
+        # logo where class 2 holds at least 5 of them.
         for extra, name in ((README_ARGS, "abc.html"), (README_ARGS[:-2], "plain.html")):
             path = os.path.join(work, name)
             tsv = os.path.join(work, name + ".tsv")
@@ -224,11 +245,19 @@ def main():
             else:
                 tsv = tsv_path
             h, rs = table_rows(tsv)
-            sites = [int(n) for n in re.findall(r"<figcaption>(\d+) sites</figcaption>", open(path).read())]
+            text = open(path).read()
+            sites = [int(n) for n in re.findall(r'<figcaption class="sites" data-sites="(\d+)">\1 sites in class 1<', text)]
+            background = [int(n) for n in re.findall(r'<figcaption class="sites" data-sites="(\d+)">\1 sites in class 2<',
+                                                     text)]
             by_motif = sorted(rs[:SHOWN], key=lambda row: int(row[h.index("motif")]))
-            positions = [int(row[h.index("positions")]) for row in by_motif]
+            positions = [int(row[h.index("1_positions")]) for row in by_motif]
             if sites != positions:
-                failures.append("%s: logo sites %s differ from the rows' positions %s" % (name, sites[:8], positions[:8]))
+                failures.append("%s: logo sites %s differ from the rows' class-1 positions %s" %
+                                (name, sites[:8], positions[:8]))
+            in_background = [int(row[h.index("2_positions")]) for row in by_motif]
+            if background != [n for n in in_background if n >= 5]:
+                failures.append("%s: background logos of %s sites, the rows' class-2 positions %s" %
+                                (name, background[:8], in_background[:8]))
 
         shot = os.path.join(work, "abc.png")
         p = run_chromium(args.chromium, work, "file://" + page_path, "--screenshot=" + shot, "--window-size=1200,2000")
@@ -243,7 +272,8 @@ def main():
     for f in failures:
         print("FAIL:", f)
     if not failures:
-        print("OK: %d rows, %d logos, page of %d bytes" % (len(dom.rows), len(dom.logos), size))
+        print("OK: %d rows, %d logos (%d of the background), page of %d bytes" %
+              (len(dom.rows), len(dom.logos), dom.background_logos, size))
     return 1 if failures else 0
 
 

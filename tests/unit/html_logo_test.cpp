@@ -96,14 +96,31 @@ TEST(Logo, OneColumnPerElementWildcardsAndGapsMarked) {
   EXPECT_EQ(1, count(s, "class=\"column group\""));
   EXPECT_EQ(1, count(s, "class=\"column gapped\""));
   EXPECT_NE(std::string::npos, s.find(">+0-3</text>"));
-  // The wildcard's letters are not stacked: G, S, T and K are the only
-  // scaled letters, and a full column of one letter is log2 20 bits high,
-  // the whole 100 pixels (capitals 0.73 of the 20-pixel font).
-  EXPECT_EQ(4, count(s, "scale("));
+  // The wildcard shows the letters its sites hold (A, C, D, E a quarter
+  // each: log2 20 - 2 bits, all four tall enough to draw) besides G, S, T
+  // and K; a full column of one letter is log2 20 bits high, the whole 100
+  // pixels (capitals 0.73 of the 20-pixel font).
+  EXPECT_EQ(8, count(s, "scale("));
+  EXPECT_NE(std::string::npos, s.find(">D</text>"));
   EXPECT_NE(std::string::npos, s.find(">G</text>"));
   EXPECT_NE(std::string::npos, s.find("," + svg_number(100.0 / (0.73 * 20), 3) + ")\""));
   EXPECT_EQ(count(s, "<g"), count(s, "</g>"));
   EXPECT_EQ(1, count(s, "</svg>"));
+}
+
+TEST(Logo, FlankColumnsLieOutsideTheFrameAndAreNoPatternColumn) {
+  std::vector<LogoElement> elements(3);
+  elements[0].kind = elements[2].kind = ElementKind::Flank;
+  elements[0].counts = {{'A', 3}, {'T', 1}};
+  elements[1].counts = {{'G', 4}};
+  SvgWriter svg;
+  draw_logo(svg, "G", elements, 4, true, "logo-background", 0.5);
+  const std::string s = svg.finish();
+  EXPECT_EQ(0u, s.find("<svg class=\"logo-background\""));
+  EXPECT_EQ(1, count(s, "<g class=\"column"));
+  EXPECT_EQ(2, count(s, "<g class=\"flank\""));
+  // The frame spans the middle column alone: x = 34 + 24.
+  EXPECT_NE(std::string::npos, s.find("<rect class=\"frame\" x=\"58\" y=\"6\" width=\"24\""));
 }
 
 TEST(StartHistogram, BinsCoverZeroToOne) {
