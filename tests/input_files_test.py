@@ -4,7 +4,10 @@ what one golden case can show:
 
   - a run that cannot write default.charclass goes on with the set in memory;
     a -cf or -cfonly file that cannot be written stays fatal;
-  - -cfonly rewrites a file through its symbolic link and keeps its mode;
+  - -cfonly rewrites a file through its symbolic link and keeps its mode
+    bits (never a set-ID bit);
+  - in a shared sticky directory a link planted by another user is refused,
+    and a dangling link is never followed to create a file;
   - runs started together in one directory each use their own character set;
   - a whole family as multi-line (gzip) FASTA reports the same patterns as
     its one-sequence-per-line form.
@@ -71,8 +74,63 @@ def test_cfonly_through_link(binary, work):
     check(os.path.islink(os.path.join(d, "my.charclass")), "-cfonly keeps the symbolic link")
     check(b"alphabet= KMV" in open(target, "rb").read(), "-cfonly writes the link's target")
     check(stat.S_IMODE(os.stat(target).st_mode) == 0o640, "-cfonly keeps the file's mode")
+    os.chmod(target, 0o6775)
+    p = run(binary, ["-f", "seq.txt", "-cfonly", "1", "-cf", "my.charclass"], d)
+    check(stat.S_IMODE(os.stat(target).st_mode) == 0o775,
+          "-cfonly drops the set-ID bits of the file it replaces")
     check(sorted(os.listdir(os.path.join(d, "sets"))) == ["real.charclass"],
           "-cfonly leaves no temporary file")
+
+
+def test_planted_links(binary, work):
+    """Run as an unprivileged user (through setpriv when the test is root) in
+    a sticky world-writable directory where another user planted links."""
+    if os.geteuid() != 0 or subprocess.run(["setpriv", "--version"],
+                                           capture_output=True).returncode != 0:
+        print("skipped: planted links need root and setpriv")
+        return
+    runner, other = 1000, 2000
+    shared = os.path.join(work, "shared")
+    victim = os.path.join(work, "victim")
+    os.mkdir(shared)
+    os.chmod(shared, 0o1777)
+    os.mkdir(victim)
+    own = os.path.join(victim, "own.txt")
+    with open(own, "w") as f:
+        f.write("keep\n")
+    for path in (victim, own):
+        os.chown(path, runner, runner)
+    os.chmod(work, 0o755)
+    with open(os.path.join(shared, "s.txt"), "w") as f:
+        f.write("ACGT\nACGA\n")
+    os.chmod(os.path.join(shared, "s.txt"), 0o644)
+
+    def as_runner(args):
+        return run("setpriv", ["--reuid=%d" % runner, "--regid=%d" % runner, "--clear-groups",
+                               binary, "-f", "s.txt", "-minstrings", "2", "-maxlevel", "2"] + args,
+                   shared)
+
+    planted = os.path.join(shared, "default.charclass")
+    os.symlink(own, planted)
+    os.chown(planted, other, other, follow_symlinks=False)
+    p = as_runner([])
+    check(p.returncode == 1 and b"morva: error: not writing default.charclass" in p.stderr,
+          "a link another user planted in a shared directory is refused")
+    check(open(own).read() == "keep\n", "the file behind a planted link is left alone")
+    os.unlink(planted)
+
+    dangling = os.path.join(shared, "dang.charclass")
+    os.symlink(os.path.join(victim, "new.txt"), dangling)
+    os.chown(dangling, runner, runner, follow_symlinks=False)
+    p = as_runner(["-cf", "dang.charclass"])
+    check(p.returncode == 1 and b"does not exist, and is not followed" in p.stderr,
+          "-cf naming a dangling link is fatal, with the reason")
+    os.rename(dangling, planted)
+    p = as_runner([])
+    check(p.returncode == 0 and b"morva: warning: could not write default.charclass" in p.stderr,
+          "a dangling default.charclass link is a warning")
+    check(not os.path.exists(os.path.join(victim, "new.txt")),
+          "a dangling link is never followed to create a file")
 
 
 def test_concurrent_runs(binary, work, rounds=20):
@@ -130,6 +188,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="morva_input_files_") as work:
         test_unwritable_directory(binary, work)
         test_cfonly_through_link(binary, work)
+        test_planted_links(binary, work)
         test_concurrent_runs(binary, work)
         test_fasta_equals_lines(binary, work, given["examples"])
         ro = os.path.join(work, "readonly")
