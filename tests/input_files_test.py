@@ -9,6 +9,8 @@ what one golden case can show:
   - in a shared sticky directory a link planted by another user is refused,
     and a dangling link is never followed to create a file;
   - runs started together in one directory each use their own character set;
+  - a BGZF file cut at a block boundary (no end-of-file marker) is named in
+    a warning, read from a file or a pipe;
   - a whole family as multi-line (gzip) FASTA reports the same patterns as
     its one-sequence-per-line form.
 
@@ -16,10 +18,12 @@ what one golden case can show:
 """
 import gzip
 import os
+import struct
 import stat
 import subprocess
 import sys
 import tempfile
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, paths, run, summary  # noqa: E402
@@ -133,6 +137,43 @@ def test_planted_links(binary, work):
           "a dangling link is never followed to create a file")
 
 
+BGZF_EOF = bytes.fromhex("1f8b08040000000000ff0600424302001b0003000000000000000000")
+
+
+def bgzf_block(data):
+    """One BGZF block: a gzip member whose extra field holds its size."""
+    raw = zlib.compressobj(6, zlib.DEFLATED, -15)
+    body = raw.compress(data) + raw.flush()
+    size = 18 + len(body) + 8
+    header = b"\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0" + struct.pack("<H", size - 1)
+    return header + body + struct.pack("<II", zlib.crc32(data), len(data))
+
+
+def test_bgzf_without_eof(binary, work):
+    d = os.path.join(work, "bgzf")
+    os.mkdir(d)
+    records = [b">s%d\nACGTTGCA%s\n" % (i, b"ACGT"[i % 4:i % 4 + 1]) for i in range(300)]
+    blocks = [bgzf_block(b"".join(records[i:i + 100])) for i in range(0, 300, 100)]
+    whole = b"".join(blocks) + BGZF_EOF
+    with open(os.path.join(d, "whole.fa.gz"), "wb") as f:
+        f.write(whole)
+    with open(os.path.join(d, "cut.fa.gz"), "wb") as f:
+        f.write(b"".join(blocks[:2]))
+    args = ["-format", "fasta", "-maxlevel", "1", "-cf", "set.charclass"]
+    warned = b"morva: warning: %s: the BGZF file has no end-of-file marker"
+    p = run(binary, ["-f", "whole.fa.gz"] + args, d)
+    check(p.returncode == 0 and b"BGZF" not in p.stderr and b"Read in total 300 " in p.stderr,
+          "a whole BGZF file reads without a warning")
+    p = run(binary, ["-f", "cut.fa.gz"] + args, d)
+    check(warned % b"cut.fa.gz" in p.stderr, "a BGZF file cut at a block boundary is warned of")
+    p = run(binary, ["-f", "-"] + args, d, stdin=whole)
+    check(p.returncode == 0 and b"BGZF" not in p.stderr, "a whole BGZF stream reads without a warning")
+    p = run(binary, ["-f", "-"] + args, d, stdin=b"".join(blocks[:2]))
+    check(warned % b"-" in p.stderr, "a cut BGZF stream is warned of")
+    p = run(binary, ["-f", "-"] + args, d, stdin=gzip.compress(b"".join(records)))
+    check(p.returncode == 0 and b"BGZF" not in p.stderr, "plain gzip needs no end-of-file marker")
+
+
 def test_concurrent_runs(binary, work, rounds=20):
     d = os.path.join(work, "together")
     os.mkdir(d)
@@ -189,6 +230,7 @@ def main():
         test_unwritable_directory(binary, work)
         test_cfonly_through_link(binary, work)
         test_planted_links(binary, work)
+        test_bgzf_without_eof(binary, work)
         test_concurrent_runs(binary, work)
         test_fasta_equals_lines(binary, work, given["examples"])
         ro = os.path.join(work, "readonly")

@@ -62,6 +62,13 @@ std::unique_ptr<SequenceSource> SequenceSource::open(const char* name) {
   if (peeked == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
     handle.compressed = bgzf_hopen(handle.plain, "r");
     if (handle.compressed == nullptr) return nullptr;
+    // A file that can be sought is checked now, from its last bytes; a pipe
+    // by the last block read, once it has been read to the end.
+    if (bgzf_compression(handle.compressed) == bgzf) {
+      const int eof = bgzf_check_EOF(handle.compressed);
+      source->eof_check_ = eof == 0 ? EofCheck::kMissing : eof == 1 ? EofCheck::kPresent
+                                                                     : EofCheck::kAtEnd;
+    }
   }
   // Read ahead until the block is full or the file ends (a pipe may hand
   // over less at a time).
@@ -98,6 +105,12 @@ std::ptrdiff_t SequenceSource::read(char* buffer, std::size_t size) {
     return -1;
   }
   return static_cast<std::ptrdiff_t>(n);
+}
+
+bool SequenceSource::missing_eof_marker() const {
+  if (eof_check_ == EofCheck::kAtEnd)
+    return !failed_ && handle_->compressed != nullptr && handle_->compressed->last_block_eof == 0;
+  return eof_check_ == EofCheck::kMissing;
 }
 
 InputFormat SequenceSource::detect() const {

@@ -31,6 +31,10 @@ class SequenceSource {
   // Drops the first n bytes read ahead (a byte-order mark).
   void skip(std::size_t n) { head_pos_ += n < head_size() ? n : head_size(); }
   bool failed() const { return failed_; }
+  // A BGZF file read to its end that lacks the empty block BGZF writers end
+  // every file with: it was most likely cut short at a block boundary,
+  // where it still inflates without an error.
+  bool missing_eof_marker() const;
 
   // The format a file of these first bytes is in: '>' FASTA, '@' FASTQ,
   // anything else (or nothing but white space) the line format.
@@ -43,4 +47,6 @@ class SequenceSource {
   std::string head_;
   std::size_t head_pos_ = 0;
   bool failed_ = false;
+  enum class EofCheck { kNone, kPresent, kMissing, kAtEnd };
+  EofCheck eof_check_ = EofCheck::kNone;  // kNone: not a BGZF file
 };
