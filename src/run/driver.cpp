@@ -15,6 +15,7 @@
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/options.h"
+#include "run/output_paths.h"
 #include "run/progress.h"
 #include "run/report_stream.h"
 #include "run/version.h"
@@ -153,6 +154,7 @@ int run(int argc, char** argv, RunObjects& objects) {
     print_usage(stderr);
     return 1;
   }
+  check_output_paths(params);
   echo_input_files(params);
 
   params.input.classes_are_compared = showratio != 0 || goodratio != 0.0f || binomial_prob != 0.0;
