@@ -4,13 +4,22 @@
   - every result file is checked before the input is read: a missing
     directory, a directory, an input file, the -cf file or another result
     file end the run at once with status 1, and nothing is overwritten;
-  - devices such as /dev/null are written directly and may be named twice.
+  - devices such as /dev/null are written directly and may be named twice;
+  - a result file is whole or absent: SIGTERM while -sites is being written
+    ends the run by the signal (under either -flush mode, a signal is never
+    lost), leaves no partial or temporary file, and keeps an older file of
+    that name as it was;
+  - a stopped report ends with a whole line, however long its lines.
 
   output_files_test.py --binary PATH
 """
 import os
+import random
+import signal
+import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, paths, run, summary  # noqa: E402
@@ -47,10 +56,73 @@ def test_checked_before_search(binary, d):
     check(p.returncode == 0, "/dev/null may take two result files")
 
 
+def protein_file(d):
+    rng = random.Random(7)
+    with open(os.path.join(d, "prot.txt"), "w") as f:
+        for _ in range(3000):
+            f.write("".join(rng.choice("ACDEFGHIKLMNPQRSTVWY") for _ in range(300)) + "\n")
+    with open(os.path.join(d, "prot.charclass"), "w") as f:
+        f.write("alphabet= ACDEFGHIKLMNPQRSTVWY\n")
+    return ["-f", "prot.txt", "-cf", "prot.charclass"]
+
+
+def test_stop_while_writing(binary, d, seqs):
+    older = b"an older file\n"
+    for mode in ("line", "block"):
+        target = os.path.join(d, "sites.tsv")
+        with open(target, "wb") as f:
+            f.write(older)
+        proc = subprocess.Popen([binary] + seqs + ["-minstrings", "20", "-maxlevel", "3",
+                                                   "-sites", "sites.tsv", "-flush", mode],
+                                cwd=d, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        writing, deadline = False, time.monotonic() + 120
+        while proc.poll() is None and time.monotonic() < deadline:
+            temps = [n for n in os.listdir(d) if n.startswith("sites.tsv.tmp")]
+            if temps or os.path.getsize(target) != len(older):
+                writing = True
+                proc.send_signal(signal.SIGTERM)
+                break
+            time.sleep(0.001)
+        proc.wait(timeout=120)
+        check(writing, "-flush %s: the run was seen writing -sites" % mode)
+        check(proc.returncode == -signal.SIGTERM,
+              "-flush %s: SIGTERM during the write ends the run by the signal (status %s)"
+              % (mode, proc.returncode))
+        check(open(target, "rb").read() == older,
+              "-flush %s: a stopped write leaves the older file as it was" % mode)
+        check(sorted(n for n in os.listdir(d) if n.startswith("sites.tsv")) == ["sites.tsv"],
+              "-flush %s: a stopped write leaves no temporary file" % mode)
+
+
+def test_stopped_report_whole_lines(binary, d, seqs, runs=12):
+    """-showsets 4 prints lines of up to 2 megabytes (far more than a pipe
+    takes at once); each run is stopped at another moment of its report."""
+    with open(os.path.join(d, "prot.txt")) as f, open(os.path.join(d, "prot1k.txt"), "w") as g:
+        g.writelines(f.readlines()[:1000])
+    seqs = ["-f", "prot1k.txt"] + seqs[2:]
+    torn = 0
+    for k in range(runs):
+        proc = subprocess.Popen([binary] + seqs + ["-minstrings", "100", "-maxlevel", "3",
+                                                   "-showsets", "4"],
+                                cwd=d, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        got = proc.stdout.read(200000 + 400000 * k)
+        proc.send_signal(signal.SIGTERM)
+        rest = proc.stdout.read()
+        proc.wait(timeout=120)
+        out = got + rest
+        if proc.returncode == -signal.SIGTERM and not out.endswith(b"\n"):
+            torn += 1
+    check(torn == 0, "a stopped report ends with a whole line (%d of %d runs did not)"
+          % (torn, runs))
+
+
 def main():
     binary = paths()["binary"]
     with tempfile.TemporaryDirectory(prefix="morva_output_files_") as work:
         test_checked_before_search(binary, work)
+        seqs = protein_file(work)
+        test_stop_while_writing(binary, work, seqs)
+        test_stopped_report_whole_lines(binary, work, seqs)
     return summary()
 
 

@@ -18,6 +18,7 @@
 #include "run/output_paths.h"
 #include "run/progress.h"
 #include "run/report_stream.h"
+#include "run/stop_signals.h"
 #include "run/version.h"
 #include "run/word_choice.h"
 #include "results/result_sink.h"
@@ -190,7 +191,11 @@ int run(int argc, char** argv, RunObjects& objects) {
   GSTree* tree = objects.tree.get();
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", report_file());
   tree->STreePQ();
+  // A stop held back during the search ends the run here, before the
+  // ranking and the result files (each of which has its own stop points).
+  stop_point();
   objects.results->search_ended();
+  stop_point();
   if (verbose_level > 1) {
     std::fputs("\n # How many sets and sizes:\n", report_file());
     tree->registry().test();
