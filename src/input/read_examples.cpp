@@ -186,7 +186,7 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
   }
 
   if (verbose_level >= 1 && verbose_level <= 3) {
-    std::fputc('.', stderr);
+    std::fputc('.', chatter_file());
   } else if (verbose_level > 3) {
     std::fprintf(report_file(), "EX:\t%d\t%.*s\n", state.sequences, static_cast<int>(n), sequence);
     // The class's own name: nr_classes is not known yet, so class_name()
@@ -198,7 +198,7 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
 }
 
 int input_string::read_examples(char** files) {
-  std::fputs("YESS: reached input_string::read_examples( char** filename_array ) \n", stderr);
+  std::fputs("YESS: reached input_string::read_examples( char** filename_array ) \n", chatter_file());
   reading_ = SequenceTable();
   reading_.strands = options_.revcomp ? 2 : 1;
   // Only a search needs the position sets; -cfonly may read more.
@@ -215,8 +215,13 @@ int input_string::read_examples(char** files) {
       if (stdin_read) fatal("standard input (-f -) can be read only once");
       stdin_read = true;
     }
-    std::unique_ptr<SequenceSource> source = SequenceSource::open(file.name);
-    if (!source) error("Can't open input file ", file.name);
+    int why = 0;
+    std::unique_ptr<SequenceSource> source = SequenceSource::open(file.name, &why);
+    if (!source) {
+      // The classic message gives no reason; the line before it does.
+      warning("%s: %s", file.name, why != 0 ? std::strerror(why) : "cannot be read");
+      error("Can't open input file ", file.name);
+    }
 
     if (source->head_size() >= 3 && std::memcmp(source->head(), kByteOrderMark, 3) == 0) {
       source->skip(3);
@@ -249,7 +254,7 @@ int input_string::read_examples(char** files) {
 
   const int n_classes = classes->countclasses();
   classes->nr_classes = n_classes;
-  std::fprintf(stderr, "# Read in total %d examples belonging to %d target classes\n",
+  std::fprintf(chatter_file(), "# Read in total %d examples belonging to %d target classes\n",
                state.sequences, n_classes);
   report_copies(state.copies, *classes, options_.dedup);
   classes->test();

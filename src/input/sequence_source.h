@@ -15,8 +15,9 @@ bool parse_input_format(const char* text, InputFormat& format);
 // before the rest of the file.
 class SequenceSource {
  public:
-  // Null when the file cannot be opened.
-  static std::unique_ptr<SequenceSource> open(const char* name);
+  // Null when the file cannot be opened, with the system's error number in
+  // `*error_number` when given (0 when the system gave none).
+  static std::unique_ptr<SequenceSource> open(const char* name, int* error_number = nullptr);
   ~SequenceSource();
   SequenceSource(const SequenceSource&) = delete;
   SequenceSource& operator=(const SequenceSource&) = delete;
@@ -42,6 +43,8 @@ class SequenceSource {
 
  private:
   SequenceSource() = default;
+  static std::unique_ptr<SequenceSource> open_source(const char* name);
+  static std::unique_ptr<SequenceSource> failed_open(std::unique_ptr<SequenceSource> source);
   struct Handle;
   std::unique_ptr<Handle> handle_;
   std::string head_;

@@ -47,7 +47,7 @@ void print_banner() {
 
 void echo_input_files(const RunParams& params) {
   for (int k = 1; k < 256 && params.input_files[k] != nullptr; ++k) {
-    std::fprintf(stderr, "Input file nr %d = %s\n", k, params.input_files[k]);
+    std::fprintf(chatter_file(), "Input file nr %d = %s\n", k, params.input_files[k]);
     std::fprintf(report_file(), "# Input file nr.%d = %s (file nr is used also as example class name \n", k,
                 params.input_files[k]);
     std::fprintf(report_file(), "#                    -ms:%d %d  nr of strings where pattern should exist\n", k,
@@ -146,6 +146,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   set_default_settings();
   RunParams params;
   parse_options(argc, argv, params);
+  set_quiet(params.quiet);
   validate_settings(params);
   warn_unused_ranking(argc, argv, params.results);
 
@@ -162,7 +163,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   objects.input = std::make_unique<input_string>(params.input_files, params.charset_file_name, params.cfonly,
                                                  params.input);
   input_string* input = objects.input.get();
-  std::fputs("input_string OK\n", stderr);
+  std::fputs("input_string OK\n", chatter_file());
   if (params.cfonly != 0) {
     finish_report();
     return 0;

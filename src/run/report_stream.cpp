@@ -53,6 +53,20 @@ void write_out() {
 
 std::FILE* report_file() { return report != nullptr ? report : stdout; }
 
+namespace {
+// With -quiet, a discarding stream, made once and kept: a later run in the
+// same process (a test harness) may be quiet again.
+std::FILE* quiet_stream = nullptr;
+bool quiet_on = false;
+}  // namespace
+
+std::FILE* chatter_file() { return quiet_on && quiet_stream != nullptr ? quiet_stream : stderr; }
+
+void set_quiet(bool quiet) {
+  if (quiet && quiet_stream == nullptr) quiet_stream = open_discarding_stream();
+  quiet_on = quiet;
+}
+
 void set_report_file(std::FILE* stream) { report = stream; }
 
 std::FILE* open_discarding_stream() {

@@ -40,6 +40,12 @@ void flush_report();
 // Writes everything pending now (the end of the report) with the same check.
 void finish_report_stream();
 
+// Where the progress marks and the other running notes of standard error
+// go: standard error, or (with -quiet) nowhere. Warnings and the messages
+// of failures always go to standard error.
+std::FILE* chatter_file();
+void set_quiet(bool quiet);
+
 // Back to flushing per line, with the stop signals no longer held: for a
 // process that runs again after a run (a test harness, the fuzzer).
 void end_report_flushing();
