@@ -9,10 +9,14 @@
     ends the run by the signal (under either -flush mode, a signal is never
     lost), leaves no partial or temporary file, and keeps an older file of
     that name as it was;
-  - a stopped report ends with a whole line, however long its lines.
+  - a stopped report ends with a whole line, however long its lines;
+  - names with tabs, line ends, control bytes and non-ASCII letters keep
+    the table and the sites rectangular, the JSON and the page valid UTF-8
+    (valid UTF-8 kept as it is).
 
   output_files_test.py --binary PATH
 """
+import json
 import os
 import random
 import signal
@@ -116,6 +120,45 @@ def test_stopped_report_whole_lines(binary, d, seqs, runs=12):
           % (torn, runs))
 
 
+def test_names_escaped(binary, d):
+    sub = os.path.join(d, "names")
+    os.mkdir(sub)
+    fasta = "t\tab\u00e9.fa".encode("utf-8")  # a tab and an e-acute in the file name
+    with open(os.path.join(sub.encode(), fasta), "wb") as f:
+        f.write(b">ctl\x01id\n" + b"ACGTAC\n" + b">caf\xc3\xa9\nACGTTT\n" + b">lat\xe9\nACGTAA\n")
+    p = run(binary, ["-f", fasta.decode("utf-8"), "-format", "fasta", "-maxlevel", "2",
+                     "-minstrings", "3", "-cf", "set.charclass", "-table", "t.tsv",
+                     "-sites", "s.tsv", "-json", "r.json", "-html", "p.html"], sub)
+    check(p.returncode == 0, "a run over odd names ends with status 0: %r" % p.stderr[-300:])
+    table = open(os.path.join(sub, "t.tsv"), "rb").read().split(b"\n")[:-1]
+    body = [l for l in table if not l.startswith(b"#")]
+    check(body and all(l.count(b"\t") == body[0].count(b"\t") for l in body),
+          "the table's lines outside its comment block all are rows of one width")
+    check(any(b"t\\tab" in l for l in table if l.startswith(b"#")),
+          "a tab in an input file's name is written \\t in the comment block")
+    sites = open(os.path.join(sub, "s.tsv"), "rb").read().split(b"\n")[:-1]
+    check(len(sites) > 1 and all(l.count(b"\t") == 6 for l in sites),
+          "every sites row has 7 fields")
+    check(any(b"ctl\\x01id" in l for l in sites), "a control byte of an identifier is escaped")
+    check(any(b"caf\xc3\xa9" in l for l in sites), "UTF-8 identifiers are kept as they are")
+    doc = json.loads(open(os.path.join(sub, "r.json"), "rb").read().decode("utf-8"))
+    check(any("t\tab\u00e9.fa" in line for line in doc["provenance"]),
+          "the JSON gives the file name back, e-acute and tab included")
+    latin = os.path.join(sub.encode(), b"lat\xe9.fa")  # a Latin-1 byte, invalid UTF-8
+    with open(latin, "wb") as f:
+        f.write(b">a\nACGTAC\n>b\nACGTTT\n")
+    p = subprocess.run([binary.encode(), b"-f", latin, b"-format", b"fasta", b"-maxlevel", b"2",
+                        b"-minstrings", b"2", b"-cf", b"set.charclass", b"-html", b"p.html"],
+                       cwd=sub, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=600)
+    check(p.returncode == 0, "a run over a Latin-1 file name ends with status 0")
+    try:
+        open(os.path.join(sub, "p.html"), "rb").read().decode("utf-8")
+        page_ok = True
+    except UnicodeDecodeError:
+        page_ok = False
+    check(page_ok, "the page is valid UTF-8 though a name holds a Latin-1 byte")
+
+
 def main():
     binary = paths()["binary"]
     with tempfile.TemporaryDirectory(prefix="morva_output_files_") as work:
@@ -123,6 +166,7 @@ def main():
         seqs = protein_file(work)
         test_stop_while_writing(binary, work, seqs)
         test_stopped_report_whole_lines(binary, work, seqs)
+        test_names_escaped(binary, work)
     return summary()
 
 
