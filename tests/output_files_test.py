@@ -52,6 +52,11 @@ def test_checked_before_search(binary, d):
               "%s is refused: %r" % (" ".join(extra), p.stderr[-200:]))
         check(b"Read in total" not in p.stderr and b"Patterns are ready" not in p.stdout,
               "%s is refused before the input is read" % " ".join(extra))
+    with open(os.path.join(d, "b.txt"), "rb") as stdin:
+        p = subprocess.run([binary, "-f", "-", "-cf", "set.charclass", "-table", "b.txt"], cwd=d,
+                           stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+    check(p.returncode == 1 and b"it is the input file - (standard input)" in p.stderr,
+          "-table naming the file standard input reads is refused")
     check(open(os.path.join(d, "b.txt")).read() == SEQS, "the input named as -table is kept")
     check(open(os.path.join(d, "set.charclass")).read() == "alphabet= ACGT\n",
           "the -cf file named as -sites is kept")

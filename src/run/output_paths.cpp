@@ -41,11 +41,13 @@ struct FileKey {
 FileKey key_of(const char* path) {
   FileKey key;
   struct stat st;
-  if (stat(path, &st) == 0) {
+  // "-" as an input is standard input, which may be a file redirected in.
+  const bool standard_input = std::strcmp(path, "-") == 0;
+  if (standard_input ? fstat(STDIN_FILENO, &st) == 0 : stat(path, &st) == 0) {
     key.regular_or_new = S_ISREG(st.st_mode);
     key.dev = st.st_dev;
     key.ino = st.st_ino;
-  } else if (stat(directory_of(path).c_str(), &st) == 0) {
+  } else if (!standard_input && stat(directory_of(path).c_str(), &st) == 0) {
     key.regular_or_new = true;
     key.dev = st.st_dev;
     key.ino = st.st_ino;
@@ -90,8 +92,9 @@ void check_output_paths(const RunParams& params) {
         fatal("%s and %s %s name the same file: each result file needs its own",
               output_names[k].c_str(), kinds[i].option, path);
     for (int f = 1; params.input_files[f] != nullptr; ++f)
-      if (std::strcmp(params.input_files[f], "-") != 0 && key_of(params.input_files[f]) == key)
-        fatal("cannot write %s: it is the input file %s", path, params.input_files[f]);
+      if (key_of(params.input_files[f]) == key)
+        fatal("cannot write %s: it is the input file %s%s", path, params.input_files[f],
+              std::strcmp(params.input_files[f], "-") == 0 ? " (standard input)" : "");
     if (params.charset_file_name != nullptr && key_of(params.charset_file_name) == key)
       fatal("cannot write %s: it is the character-set file %s", path, params.charset_file_name);
     outputs.push_back(key);
