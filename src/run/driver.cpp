@@ -191,6 +191,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   objects.tree = std::make_unique<GSTree>(input, objects.results.get(), objects.progress.get());
   GSTree* tree = objects.tree.get();
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", report_file());
+  hold_report_lines();
   tree->STreePQ();
   // A stop held back during the search ends the run here, before the
   // ranking and the result files (each of which has its own stop points).

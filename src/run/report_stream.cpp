@@ -22,6 +22,7 @@ std::FILE* report = nullptr;  // null: standard output
 struct BlockState {
   char* buffer = nullptr;  // the report stream's buffer, once set
   bool on = false;
+  bool lines_held = false;  // line mode after hold_report_lines()
   double last_flush = 0;
   unsigned calls = 0;
 };
@@ -98,6 +99,13 @@ void set_report_flushing(FlushMode mode) {
 }
 
 void flush_report() {
+  if (!block.on && block.lines_held) {
+    write_out();
+    // A waiting signal is looked for at every 64th line end only: the run
+    // goes on for at most a few more lines, each of them whole.
+    if ((++block.calls & 63) == 0) stop_point();
+    return;
+  }
   if (!block.on) {
     // A line longer than a pipe takes at once may go out in several
     // writes: a stop signal waits until all of them are done, so that a
@@ -132,8 +140,14 @@ void finish_report_stream() {
   stop_point();
 }
 
+void hold_report_lines() {
+  if (block.on || block.lines_held) return;
+  hold_stop_signals();
+  block.lines_held = true;
+}
+
 void end_report_flushing() {
-  if (!block.on) return;
+  if (!block.on && !block.lines_held) return;
   release_stop_signals();
   char* buffer = block.buffer;
   block = BlockState{};
