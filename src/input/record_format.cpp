@@ -6,6 +6,7 @@
 // checked against the room left in the reading table as it is read, so a
 // huge record ends the run at its first letter past the limit instead of
 // after it has been held in memory.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstring>
@@ -181,6 +182,11 @@ class RecordReader {
           const std::size_t kept = fold_in_place(s, n, file_.gaps);
           if (kept > room_ - sequence_.size()) state_.table.too_long();
           try {
+            // Grown by doubling, but never past the room left: a record near
+            // the limit does not hold twice its size.
+            const std::size_t need = sequence_.size() + kept;
+            if (need > sequence_.capacity())
+              sequence_.reserve(std::min(room_, std::max(need, 2 * sequence_.capacity())));
             sequence_.append(s, kept);
           } catch (const std::bad_alloc&) {
             error("Allocation of new string failed");
