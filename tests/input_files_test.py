@@ -121,7 +121,12 @@ def test_planted_links(binary, work):
     check(p.returncode == 1 and b"morva: error: not writing default.charclass" in p.stderr,
           "a link another user planted in a shared directory is refused")
     check(open(own).read() == "keep\n", "the file behind a planted link is left alone")
-    os.unlink(planted)
+    os.rename(planted, os.path.join(shared, "t.tsv"))
+    p = as_runner(["-cf", "set.charclass", "-table", "t.tsv"])
+    check(p.returncode == 1 and b"t.tsv: it is a symbolic link owned by another user" in p.stderr,
+          "a result file through a link another user planted is refused")
+    check(open(own).read() == "keep\n", "the file behind a planted result link is left alone")
+    os.unlink(os.path.join(shared, "t.tsv"))
 
     dangling = os.path.join(shared, "dang.charclass")
     os.symlink(os.path.join(victim, "new.txt"), dangling)

@@ -5,6 +5,7 @@
     directory, a directory, an input file, the -cf file or another result
     file end the run at once with status 1, and nothing is overwritten;
   - devices such as /dev/null are written directly and may be named twice;
+    a dangling symbolic link is not followed to create a result file;
   - a result file is whole or absent: SIGTERM while -sites is being written
     ends the run by the signal (under either -flush mode, a signal is never
     lost), leaves no partial or temporary file, and keeps an older file of
@@ -61,6 +62,10 @@ def test_checked_before_search(binary, d):
     check(open(os.path.join(d, "set.charclass")).read() == "alphabet= ACGT\n",
           "the -cf file named as -sites is kept")
     check(not os.path.exists(os.path.join(d, "s")), "no result file is written when one is refused")
+    os.symlink(os.path.join(d, "nowhere", "x.tsv"), os.path.join(d, "dangling.tsv"))
+    p = run(binary, base + ["-table", "dangling.tsv"], d)
+    check(p.returncode == 1 and b"symbolic link to a file that does not exist" in p.stderr,
+          "a dangling link as a result file is refused")
     p = run(binary, base + ["-table", "/dev/null", "-json", "/dev/null"], d)
     check(p.returncode == 0, "/dev/null may take two result files")
 

@@ -18,6 +18,7 @@
 
 #include "alphabet/charset.h"
 #include "run/error.h"
+#include "run/paths.h"
 #include "run/report_stream.h"
 
 namespace {
@@ -28,26 +29,6 @@ const char kStopSection[] =
 const char kGroupSection[] =
     "\n# Character groups\n# g= ILE [hydro_fob]\n"
     "# g= AT              # If no group name, then [AT] will be used automatically\n# \n";
-
-std::string directory_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Whether a symbolic link may be followed: in a sticky directory that
-// anyone can write to (/tmp and its kind), a link that belongs neither to
-// the runner nor to the directory's owner may have been planted by another
-// user to make this run replace a file of the runner's elsewhere. Kernels
-// can refuse to follow such links (fs.protected_symlinks), but that setting
-// is often off, and the rename below would never consult it anyway: the
-// link is resolved here, in user space.
-bool trusted_link(const std::string& link, const struct stat& link_st) {
-  struct stat dir;
-  if (stat(directory_of(link).c_str(), &dir) != 0) return false;
-  const bool shared = (dir.st_mode & S_ISVTX) != 0 && (dir.st_mode & S_IWOTH) != 0;
-  return !shared || link_st.st_uid == geteuid() || link_st.st_uid == dir.st_uid;
-}
 
 // The file a name finally stands for: an existing symbolic link is written
 // through to its target, so that a link a user made keeps pointing at the

@@ -10,19 +10,9 @@
 
 #include "results/result_sink.h"
 #include "run/error.h"
+#include "run/paths.h"
 
 namespace {
-
-std::string directory_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string base_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // What a name stands for: an existing file by device and inode, a file yet
 // to be created by its directory's device and inode and its own name.
@@ -61,6 +51,24 @@ FileKey key_of(const char* path) {
 // file; a device or FIFO is written directly.
 void check_writable(const char* path) {
   struct stat st;
+  // A result file is written through a symbolic link, as the link's maker
+  // meant, unless another user may have planted it, or it leads nowhere
+  // (the run would create a file where the link's maker chose).
+  if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (!trusted_link(path, st))
+      fatal("cannot write %s: it is a symbolic link owned by another user in a shared "
+            "directory, and is not followed",
+            path);
+    if (stat(path, &st) != 0 && errno == ENOENT)
+      fatal("cannot write %s: it is a symbolic link to a file that does not exist, and is not "
+            "followed",
+            path);
+    // Written in place through the link: its target must take the writes.
+    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode))
+      fatal("cannot write %s: %s", path, std::strerror(EISDIR));
+    if (access(path, W_OK) != 0) fatal("cannot write %s: %s", path, std::strerror(errno));
+    return;
+  }
   if (stat(path, &st) == 0) {
     if (S_ISDIR(st.st_mode)) fatal("cannot write %s: %s", path, std::strerror(EISDIR));
     if (!S_ISREG(st.st_mode)) {
