@@ -4,8 +4,11 @@
 fuzz_charset: the character-set files of the cases; fuzz_input: their
 sequence files behind a flags byte (format, -revcomp, gzip, ...);
 fuzz_options: their command lines; fuzz_run: command line and files in the
-form fuzz_run.cpp reads. Cases are taken in name order, spread over the
-subsystems, and only small ones, so that the corpus stays small.
+form fuzz_run.cpp reads, plus runs that write every result file (and name
+an input or one file twice, which must be refused); fuzz_reader: the FASTA
+and FASTQ forms the strict reader accepts and refuses. Cases are taken in
+name order, spread over the subsystems, and only small ones, so that the
+corpus stays small.
 """
 import hashlib
 import pathlib
@@ -16,6 +19,33 @@ GOLDEN = ROOT / "tests" / "golden"
 OUT = ROOT / "fuzz" / "corpus"
 PER_TARGET = 40
 RUN_LIMIT = 3000
+
+
+# Runs with the result files; fuzz_run.cpp maps their names into its
+# scratch directory (a name equal to an input file's becomes that file).
+RESULT_RUNS = [
+    b"-f a.txt -minstrings 2 -maxlevel 3 -table t.tsv -json r.json -sites s.tsv -html p.html\n"
+    b"%%% a.txt\nACGTAC\nACGTTT\nTACGTA\n",
+    b"-f a.fa -format fasta -minstrings 2 -top 3 -trim_wc -wc 1 -table t.tsv -sites s.tsv\n"
+    b"%%% a.fa\n>x\\ty\nACGTAC\n>caf\xc3\xa9\nACGTTT\n>lat\xe9\nGACGT\n",
+    b"-f a.txt -f b.txt -minstrings 2 -maximal -distinct -json r.json -html p.html -showratio 1\n"
+    b"%%% a.txt\nACGTAC\nACGTTT\n%%% b.txt\nTTTT\nACGA\n",
+    b"-f a.txt -minstrings 2 -table a.txt\n%%% a.txt\nACGTAC\nACGTTT\n",
+    b"-f a.txt -minstrings 2 -table s -json s -flush block\n%%% a.txt\nACGTAC\nACGTTT\n",
+]
+
+# The strict record reader (first byte: 0 FASTA, 1 FASTQ).
+READER_SEEDS = [
+    b"\x00>a desc\nACGTac\ngt-.NN\n\n>b\nMKV\n>c\n",
+    b"\x00  \n>x\nAC\n+\n@GG\n>y\r\nTT\r\n",
+    b"\x00no header\n>a\nA\n",
+    b"\x00>z\x00y\nA\x00C\n",
+    b"\x01@r1\nACGT\n+\nIIII\n@r2\nAC\nGT\n+r2\nII\nII\n\n@r3\n\n+\n\n",
+    b"\x01@a\nACGT\nIIII\n@b\nACGA\n+\nIIII\n",
+    b"\x01@a\nACGT\n+\nIIIII\n",
+    b"\x01@a\nACGTAC\n+\nII\n",
+    b"\x01@a\nAC\n+\n@I\n@b\nG\n+\n+\n",
+]
 
 
 def store(target, data):
@@ -77,8 +107,10 @@ def main():
                 text += b"\n"
         if len(text) <= RUN_LIMIT:
             run_cases.append(text)
-    for text in spread(run_cases, PER_TARGET):
+    for text in spread(run_cases, PER_TARGET) + RESULT_RUNS:
         store("fuzz_run", text)
+    for data in READER_SEEDS:
+        store("fuzz_reader", data)
 
 
 if __name__ == "__main__":

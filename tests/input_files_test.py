@@ -4,8 +4,13 @@ what one golden case can show:
 
   - a run that cannot write default.charclass goes on with the set in memory;
     a -cf or -cfonly file that cannot be written stays fatal;
-  - -cfonly rewrites a file through its symbolic link and keeps its mode;
+  - -cfonly rewrites a file through its symbolic link and keeps its mode
+    bits (never a set-ID bit);
+  - in a shared sticky directory a link planted by another user is refused,
+    and a dangling link is never followed to create a file;
   - runs started together in one directory each use their own character set;
+  - a BGZF file cut at a block boundary (no end-of-file marker) is named in
+    a warning, read from a file or a pipe;
   - a whole family as multi-line (gzip) FASTA reports the same patterns as
     its one-sequence-per-line form.
 
@@ -13,10 +18,12 @@ what one golden case can show:
 """
 import gzip
 import os
+import struct
 import stat
 import subprocess
 import sys
 import tempfile
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, paths, run, summary  # noqa: E402
@@ -71,8 +78,105 @@ def test_cfonly_through_link(binary, work):
     check(os.path.islink(os.path.join(d, "my.charclass")), "-cfonly keeps the symbolic link")
     check(b"alphabet= KMV" in open(target, "rb").read(), "-cfonly writes the link's target")
     check(stat.S_IMODE(os.stat(target).st_mode) == 0o640, "-cfonly keeps the file's mode")
+    os.chmod(target, 0o6775)
+    p = run(binary, ["-f", "seq.txt", "-cfonly", "1", "-cf", "my.charclass"], d)
+    check(stat.S_IMODE(os.stat(target).st_mode) == 0o775,
+          "-cfonly drops the set-ID bits of the file it replaces")
     check(sorted(os.listdir(os.path.join(d, "sets"))) == ["real.charclass"],
           "-cfonly leaves no temporary file")
+
+
+def test_planted_links(binary, work):
+    """Run as an unprivileged user (through setpriv when the test is root) in
+    a sticky world-writable directory where another user planted links."""
+    if os.geteuid() != 0 or subprocess.run(["setpriv", "--version"],
+                                           capture_output=True).returncode != 0:
+        print("skipped: planted links need root and setpriv")
+        return
+    runner, other = 1000, 2000
+    shared = os.path.join(work, "shared")
+    victim = os.path.join(work, "victim")
+    os.mkdir(shared)
+    os.chmod(shared, 0o1777)
+    os.mkdir(victim)
+    own = os.path.join(victim, "own.txt")
+    with open(own, "w") as f:
+        f.write("keep\n")
+    for path in (victim, own):
+        os.chown(path, runner, runner)
+    os.chmod(work, 0o755)
+    with open(os.path.join(shared, "s.txt"), "w") as f:
+        f.write("ACGT\nACGA\n")
+    os.chmod(os.path.join(shared, "s.txt"), 0o644)
+
+    def as_runner(args):
+        return run("setpriv", ["--reuid=%d" % runner, "--regid=%d" % runner, "--clear-groups",
+                               binary, "-f", "s.txt", "-minstrings", "2", "-maxlevel", "2"] + args,
+                   shared)
+
+    planted = os.path.join(shared, "default.charclass")
+    os.symlink(own, planted)
+    os.chown(planted, other, other, follow_symlinks=False)
+    p = as_runner([])
+    check(p.returncode == 1 and b"morva: error: not writing default.charclass" in p.stderr,
+          "a link another user planted in a shared directory is refused")
+    check(open(own).read() == "keep\n", "the file behind a planted link is left alone")
+    os.rename(planted, os.path.join(shared, "t.tsv"))
+    p = as_runner(["-cf", "set.charclass", "-table", "t.tsv"])
+    check(p.returncode == 1 and b"t.tsv: it is a symbolic link owned by another user" in p.stderr,
+          "a result file through a link another user planted is refused")
+    check(open(own).read() == "keep\n", "the file behind a planted result link is left alone")
+    os.unlink(os.path.join(shared, "t.tsv"))
+
+    dangling = os.path.join(shared, "dang.charclass")
+    os.symlink(os.path.join(victim, "new.txt"), dangling)
+    os.chown(dangling, runner, runner, follow_symlinks=False)
+    p = as_runner(["-cf", "dang.charclass"])
+    check(p.returncode == 1 and b"does not exist, and is not followed" in p.stderr,
+          "-cf naming a dangling link is fatal, with the reason")
+    os.rename(dangling, planted)
+    p = as_runner([])
+    check(p.returncode == 0 and b"morva: warning: could not write default.charclass" in p.stderr,
+          "a dangling default.charclass link is a warning")
+    check(not os.path.exists(os.path.join(victim, "new.txt")),
+          "a dangling link is never followed to create a file")
+
+
+BGZF_EOF = bytes.fromhex("1f8b08040000000000ff0600424302001b0003000000000000000000")
+
+
+def bgzf_block(data):
+    """One BGZF block: a gzip member whose extra field holds its size."""
+    raw = zlib.compressobj(6, zlib.DEFLATED, -15)
+    body = raw.compress(data) + raw.flush()
+    size = 18 + len(body) + 8
+    header = b"\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0" + struct.pack("<H", size - 1)
+    return header + body + struct.pack("<II", zlib.crc32(data), len(data))
+
+
+def test_bgzf_without_eof(binary, work):
+    d = os.path.join(work, "bgzf")
+    os.mkdir(d)
+    records = [b">s%d\nACGTTGCA%s\n" % (i, b"ACGT"[i % 4:i % 4 + 1]) for i in range(300)]
+    blocks = [bgzf_block(b"".join(records[i:i + 100])) for i in range(0, 300, 100)]
+    whole = b"".join(blocks) + BGZF_EOF
+    with open(os.path.join(d, "whole.fa.gz"), "wb") as f:
+        f.write(whole)
+    with open(os.path.join(d, "cut.fa.gz"), "wb") as f:
+        f.write(b"".join(blocks[:2]))
+    args = ["-format", "fasta", "-maxlevel", "1", "-cf", "set.charclass"]
+    warned = b"morva: warning: %s: the BGZF file has no end-of-file marker"
+    p = run(binary, ["-f", "whole.fa.gz"] + args, d)
+    check(p.returncode == 0 and b"BGZF" not in p.stderr and b"Read in total 300 " in p.stderr,
+          "a whole BGZF file reads without a warning")
+    p = run(binary, ["-f", "cut.fa.gz"] + args, d)
+    check(warned % b"cut.fa.gz" in p.stderr, "a BGZF file cut at a block boundary is warned of")
+    p = run(binary, ["-f", "-"] + args, d, stdin=whole)
+    check(p.returncode == 0 and b"BGZF" not in p.stderr, "a whole BGZF stream reads without a warning")
+    p = run(binary, ["-f", "-"] + args, d, stdin=b"".join(blocks[:2]))
+    check(warned % b"-" in p.stderr, "a cut BGZF stream is warned of")
+    p = run(binary, ["-f", "-"] + args, d, stdin=gzip.compress(b"".join(records)))
+    check(p.returncode == 0 and b"BGZF" not in p.stderr, "plain gzip needs no end-of-file marker")
 
 
 def test_concurrent_runs(binary, work, rounds=20):
@@ -130,6 +234,8 @@ def main():
     with tempfile.TemporaryDirectory(prefix="morva_input_files_") as work:
         test_unwritable_directory(binary, work)
         test_cfonly_through_link(binary, work)
+        test_planted_links(binary, work)
+        test_bgzf_without_eof(binary, work)
         test_concurrent_runs(binary, work)
         test_fasta_equals_lines(binary, work, given["examples"])
         ro = os.path.join(work, "readonly")

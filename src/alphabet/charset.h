@@ -110,10 +110,14 @@ std::string charset_file_text(const ByteCounts& counts, int length, const std::s
                               const std::string& stops = "");
 
 // Stores `text` under `filename`: through a symbolic link to its target,
-// keeping the permission bits of a file that exists (else 0664 before the
-// umask), and only once completely written. False, with the system's reason
-// in `why`, when it cannot be written; nothing partial is left behind.
-bool store_charset_text(const char* filename, const std::string& text, std::string& why);
+// keeping the permission bits (0777) of a file that exists (else 0664 before
+// the umask), and only once completely written. On failure the reason is in
+// `why` and nothing partial is left behind: kFailed when the system refused
+// (an unwritable directory), kDangling for a link to no file, which is not
+// followed, kRefused for a link another user may have planted in a shared
+// directory (or one that cannot be resolved), which must end the run.
+enum class StoreResult { kStored, kFailed, kDangling, kRefused };
+StoreResult store_charset_text(const char* filename, const std::string& text, std::string& why);
 
 // Writes a default character-set file from the byte counts of the joined
 // input; on any failure the run ends with "Couldn't open file " and the name.

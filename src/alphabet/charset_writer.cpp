@@ -18,6 +18,7 @@
 
 #include "alphabet/charset.h"
 #include "run/error.h"
+#include "run/paths.h"
 #include "run/report_stream.h"
 
 namespace {
@@ -29,27 +30,41 @@ const char kGroupSection[] =
     "\n# Character groups\n# g= ILE [hydro_fob]\n"
     "# g= AT              # If no group name, then [AT] will be used automatically\n# \n";
 
-std::string directory_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The file a name finally stands for: an existing symbolic link is written
-// through to its target (also a target that does not exist yet), so that a
-// link a user made keeps pointing at the file that is rewritten.
-std::string write_target(const std::string& name) {
-  std::string path = name;
+// through to its target, so that a link a user made keeps pointing at the
+// file that is rewritten. A link that is not trusted, or that leads nowhere
+// (it would make this run create a file where the link's author chose), is
+// refused with the reason in `why`.
+StoreResult write_target(const std::string& name, std::string& path, std::string& why) {
+  path = name;
+  bool through_link = false;
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (lstat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT && through_link) {
+        why = "it is a symbolic link to a file that does not exist, and is not followed";
+        return StoreResult::kDangling;
+      }
+      return StoreResult::kStored;
+    }
+    if (!S_ISLNK(st.st_mode)) return StoreResult::kStored;
+    if (!trusted_link(path, st)) {
+      why = path + " is a symbolic link owned by another user in a shared directory, and is "
+                   "not followed";
+      return StoreResult::kRefused;
+    }
     std::string target(PATH_MAX, '\0');
     const ssize_t n = readlink(path.c_str(), &target[0], target.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return path;
+    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
+      why = path + " is a symbolic link that cannot be read";
+      return StoreResult::kRefused;
+    }
     target.resize(static_cast<std::size_t>(n));
     path = target[0] == '/' ? target : directory_of(path) + "/" + target;
+    through_link = true;
   }
-  return path;
+  why = "too many levels of symbolic links";
+  return StoreResult::kRefused;
 }
 
 // Creates a fresh file next to `target`, mode 0664 before the umask.
@@ -106,31 +121,37 @@ std::string charset_file_text(const ByteCounts& counts, int length, const std::s
   return text;
 }
 
-bool store_charset_text(const char* filename, const std::string& text, std::string& why) {
-  const std::string target = write_target(filename);
-  // An existing file keeps its permission bits.
+StoreResult store_charset_text(const char* filename, const std::string& text, std::string& why) {
+  std::string target;
+  const StoreResult resolved = write_target(filename, target, why);
+  if (resolved != StoreResult::kStored) return resolved;
+  // An existing file keeps its permission bits, but never set-user-ID,
+  // set-group-ID or sticky bits: the new file belongs to the runner, and a
+  // copied set-ID bit would make it run as the runner.
   struct stat st;
   const bool keep_mode = stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   std::string temp_name;
   const int fd = create_temp(target, temp_name);
   if (fd < 0) {
     why = std::strerror(errno);
-    return false;
+    return StoreResult::kFailed;
   }
-  bool ok = write_all(fd, text) && (!keep_mode || fchmod(fd, st.st_mode & 07777) == 0);
+  bool ok = write_all(fd, text) && (!keep_mode || fchmod(fd, st.st_mode & 0777) == 0);
   int saved = errno;
   if (close(fd) != 0 && ok) ok = false, saved = errno;
   if (ok && std::rename(temp_name.c_str(), target.c_str()) != 0) ok = false, saved = errno;
   if (!ok) {
     unlink(temp_name.c_str());
     why = std::strerror(saved);
+    return StoreResult::kFailed;
   }
-  return ok;
+  return StoreResult::kStored;
 }
 
 void write_charset_file(const char* filename, const ByteCounts& counts, int length) {
   std::fprintf(report_file(), "# Open %s\n\n", filename);
   std::string why;
-  if (!store_charset_text(filename, charset_file_text(counts, length, ""), why))
-    error("Couldn't open file ", filename);
+  const StoreResult stored = store_charset_text(filename, charset_file_text(counts, length, ""), why);
+  if (stored == StoreResult::kRefused) fatal("not writing %s: %s", filename, why.c_str());
+  if (stored != StoreResult::kStored) error("Couldn't open file ", filename);
 }

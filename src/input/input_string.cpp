@@ -176,7 +176,11 @@ std::unique_ptr<CHARSET> input_string::generate_charset() {
   const std::string text =
       charset_file_text(counts, length, preset_group_lines(options_.groups, counts), stops);
   std::string why;
-  if (!store_charset_text(name, text, why)) {
+  const StoreResult stored = store_charset_text(name, text, why);
+  if (stored == StoreResult::kRefused) fatal("not writing %s: %s", name, why.c_str());
+  if (stored == StoreResult::kDangling && (charset_file != nullptr || charset_only != 0))
+    warning("%s: %s", name, why.c_str());
+  if (stored != StoreResult::kStored) {
     // A file the user named, or asked for with -cfonly, must be written; the
     // default file is a by-product, and the run can go on without it.
     if (charset_file != nullptr || charset_only != 0) error("Couldn't open file ", name);

@@ -23,8 +23,18 @@ struct SequenceTable {
   SequenceIds ids;                     // identifier of sequence k + 1 as ids[k + 1]
   std::vector<unsigned char> files;    // number of the file it came from
   int strands = 1;
+  // The most positions `text` may reach: the domain of the position sets
+  // when the run searches, else what int indexes can address. Readers check
+  // it as they read, so a huge record fails before it is held in memory.
+  std::size_t max_length = kMaxJoinedLength;
+  static constexpr std::size_t kMaxJoinedLength = 2147483647 - 2;
 
   int count() const { return static_cast<int>(classes.size()); }
+  // The most letters one more sequence may have (each of its strands takes
+  // them and a separator).
+  std::size_t room() const;
+  // Ends the run with the message of the limit `max_length` stands for.
+  [[noreturn]] void too_long() const;
   // Appends one sequence of `n` bytes; ends the run when no storage can be had.
   void add(const char* sequence, std::size_t n, unsigned char class_nr);
   // Appends a further strand of `n` bytes to the sequence added last.

@@ -3,6 +3,7 @@
 // records, into the reading tables and the class table.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "input/input_string.h"
 #include "input/reading.h"
+#include "sets/sets.h"
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/report_stream.h"
@@ -21,19 +23,23 @@ namespace {
 
 // The joined string, its lookups and the codes are indexed by int, and
 // length + 2 entries must stay addressable.
-constexpr std::size_t kMaxJoinedLength = std::numeric_limits<int>::max() - 2;
+constexpr std::size_t kMaxJoinedLength = SequenceTable::kMaxJoinedLength;
+static_assert(kMaxJoinedLength == std::numeric_limits<int>::max() - 2, "int-indexed joined string");
 
 // Room for every file at once, so the table grows without copying; a size
 // that cannot be known (a pipe, a compressed file) just leaves the growth
 // to the vector.
-void reserve_for(char** files, std::vector<unsigned char>& text, int strands) {
+void reserve_for(char** files, SequenceTable& table) {
+  std::vector<unsigned char>& text = table.text;
   std::size_t total = text.size() + 2;
   for (int f = 1; files[f] != nullptr; ++f) {
     struct stat st;
     if (std::strcmp(files[f], "-") != 0 && stat(files[f], &st) == 0 && S_ISREG(st.st_mode))
-      total += static_cast<std::size_t>(st.st_size) * static_cast<std::size_t>(strands);
+      total += static_cast<std::size_t>(st.st_size) * static_cast<std::size_t>(table.strands);
   }
-  if (total > kMaxJoinedLength + 2) total = kMaxJoinedLength + 2;
+  // Never more than the limit lets the sequences take: a file too large
+  // for it fails while being read, not with memory held in advance.
+  if (total > table.max_length + 2) total = table.max_length + 2;
   try {
     text.reserve(total);
   } catch (const std::bad_alloc&) {
@@ -76,10 +82,21 @@ void SequenceTable::add(const char* sequence, std::size_t n, unsigned char class
   }
 }
 
+std::size_t SequenceTable::room() const {
+  const std::size_t free = max_length > text.size() ? max_length - text.size() : 0;
+  const std::size_t per_strand = free / static_cast<std::size_t>(strands);
+  return per_strand > 0 ? per_strand - 1 : 0;
+}
+
+void SequenceTable::too_long() const {
+  if (max_length == static_cast<std::size_t>(kMaxSetDomain))
+    error("The integer domain of the sets is too large: 0..", static_cast<long long>(max_length));
+  error("The input sequences are too long together: more characters than",
+        static_cast<long long>(kMaxJoinedLength));
+}
+
 void SequenceTable::add_strand(const char* strand, std::size_t n) {
-  if (n + 1 > kMaxJoinedLength - text.size())
-    error("The input sequences are too long together: more characters than",
-          static_cast<long long>(kMaxJoinedLength));
+  if (n + 1 > max_length - std::min(max_length, text.size())) too_long();
   try {
     const std::size_t at = text.size();
     text.resize(at + n + 1);
@@ -169,7 +186,7 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
   }
 
   if (verbose_level >= 1 && verbose_level <= 3) {
-    std::fputc('.', stderr);
+    std::fputc('.', chatter_file());
   } else if (verbose_level > 3) {
     std::fprintf(report_file(), "EX:\t%d\t%.*s\n", state.sequences, static_cast<int>(n), sequence);
     // The class's own name: nr_classes is not known yet, so class_name()
@@ -181,10 +198,12 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
 }
 
 int input_string::read_examples(char** files) {
-  std::fputs("YESS: reached input_string::read_examples( char** filename_array ) \n", stderr);
+  std::fputs("YESS: reached input_string::read_examples( char** filename_array ) \n", chatter_file());
   reading_ = SequenceTable();
   reading_.strands = options_.revcomp ? 2 : 1;
-  reserve_for(files, reading_.text, reading_.strands);
+  // Only a search needs the position sets; -cfonly may read more.
+  if (charset_only == 0) reading_.max_length = static_cast<std::size_t>(kMaxSetDomain);
+  reserve_for(files, reading_);
   ReadState state{reading_, *classes, options_, 0, {}, {}};
   bool stdin_read = false;
   records_only_ = true;
@@ -196,8 +215,13 @@ int input_string::read_examples(char** files) {
       if (stdin_read) fatal("standard input (-f -) can be read only once");
       stdin_read = true;
     }
-    std::unique_ptr<SequenceSource> source = SequenceSource::open(file.name);
-    if (!source) error("Can't open input file ", file.name);
+    int why = 0;
+    std::unique_ptr<SequenceSource> source = SequenceSource::open(file.name, &why);
+    if (!source) {
+      // The classic message gives no reason; the line before it does.
+      warning("%s: %s", file.name, why != 0 ? std::strerror(why) : "cannot be read");
+      error("Can't open input file ", file.name);
+    }
 
     if (source->head_size() >= 3 && std::memcmp(source->head(), kByteOrderMark, 3) == 0) {
       source->skip(3);
@@ -212,6 +236,8 @@ int input_string::read_examples(char** files) {
       read_record_file(state, file, *source, format);
     }
     if (source->failed()) error("Can't read input file", file.name);
+    if (source->missing_eof_marker())
+      warning("%s: the BGZF file has no end-of-file marker: it may have been cut short", file.name);
 
     if (file.empty > 0)
       warning("%s: skipped %ld %s that would give an empty sequence", file.name, file.empty,
@@ -228,7 +254,7 @@ int input_string::read_examples(char** files) {
 
   const int n_classes = classes->countclasses();
   classes->nr_classes = n_classes;
-  std::fprintf(stderr, "# Read in total %d examples belonging to %d target classes\n",
+  std::fprintf(chatter_file(), "# Read in total %d examples belonging to %d target classes\n",
                state.sequences, n_classes);
   report_copies(state.copies, *classes, options_.dedup);
   classes->test();

@@ -1,34 +1,23 @@
-// FASTA and FASTQ records through htslib's kseq: a record's sequence may
-// span any number of lines of any length; FASTQ qualities are read past.
-#include <htslib/kseq.h>
-
+// FASTA and FASTQ records: a record's sequence may span any number of lines
+// of any length. The reader is strict where a lenient one would read
+// silently wrong sequences: in FASTA only '>' begins a record (a line that
+// begins with '@' or '+' is sequence text), and a FASTQ record needs its
+// '+' line and as many quality letters as sequence letters. A record is
+// checked against the room left in the reading table as it is read, so a
+// huge record ends the run at its first letter past the limit instead of
+// after it has been held in memory.
+#include <algorithm>
 #include <array>
 #include <cctype>
-#include <climits>
 #include <cstring>
-#include <memory>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "input/reading.h"
 #include "run/error.h"
 
 namespace {
-
-// kseq reads through this; a failed read ends its stream like the end of
-// the file, and the caller asks the source whether it failed.
-int source_read(SequenceSource* source, void* buffer, int size) {
-  const std::ptrdiff_t n = source->read(static_cast<char*>(buffer), static_cast<std::size_t>(size));
-  return n < 0 ? 0 : static_cast<int>(n);
-}
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-function"
-KSEQ_INIT(SequenceSource*, source_read)
-#pragma GCC diagnostic pop
-
-struct KseqDeleter {
-  void operator()(kseq_t* seq) const { kseq_destroy(seq); }
-};
 
 // Sequence letters as the search should see them: white space left inside
 // a record (blanks, carriage returns) dropped, lower case (soft-masked
@@ -39,15 +28,19 @@ struct FoldTable {
   std::array<unsigned char, 256> to{};
   std::array<bool, 256> drop{};
   std::array<unsigned char, 256> gap{};
+  std::array<bool, 256> space{};
   FoldTable() {
     for (int c = 0; c < 256; ++c) {
       to[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
       gap[c] = c == '-' || c == '.';
-      drop[c] = std::isspace(c) != 0 || gap[c] != 0;
+      space[c] = std::isspace(c) != 0;
+      drop[c] = space[c] || gap[c] != 0;
     }
   }
 };
 const FoldTable kFold;
+
+bool is_space(int c) { return c >= 0 && kFold.space[static_cast<unsigned char>(c)]; }
 
 // Folds s[0..n) in place; returns the new length and adds the gap
 // characters dropped to `gaps`.
@@ -68,41 +61,202 @@ std::size_t fold_in_place(char* s, std::size_t n, long& gaps) {
 
 bool only_white_space(const char* s, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
-    if (!std::isspace(static_cast<unsigned char>(s[i]))) return false;
+    if (!is_space(static_cast<unsigned char>(s[i]))) return false;
   return true;
 }
+
+// The source in blocks, served a line at a time in pieces, so that no line
+// is ever held whole: a sequence line of any length costs one block.
+class LineScanner {
+ public:
+  explicit LineScanner(SequenceSource& source) : source_(source), block_(1 << 16) {}
+
+  // The next byte without taking it; -1 at the end of the file (or when
+  // reading failed, which the caller asks the source about).
+  int peek() {
+    if (pos_ == end_ && !refill()) return -1;
+    return static_cast<unsigned char>(block_[pos_]);
+  }
+  void take() {
+    if (peek() == '\n') ++line_;
+    ++pos_;
+  }
+  // Hands the rest of the current line to piece(data, n) in one or more
+  // pieces (the buffer may be changed in place), takes its newline, and
+  // returns the line's length and in `last` its last byte (-1 if empty).
+  template <class Piece>
+  std::size_t take_line(Piece&& piece, int& last) {
+    std::size_t length = 0;
+    last = -1;
+    while (peek() != -1) {
+      char* start = block_.data() + pos_;
+      const std::size_t avail = end_ - pos_;
+      char* nl = static_cast<char*>(std::memchr(start, '\n', avail));
+      const std::size_t n = nl != nullptr ? static_cast<std::size_t>(nl - start) : avail;
+      if (n > 0) last = static_cast<unsigned char>(start[n - 1]);
+      pos_ += n;
+      length += n;
+      if (n > 0) piece(start, n);
+      if (nl != nullptr) {
+        ++pos_;
+        ++line_;
+        break;
+      }
+    }
+    return length;
+  }
+  // Lines taken so far, plus one: the number of the line being read.
+  std::size_t line_number() const { return line_ + 1; }
+
+ private:
+  bool refill() {
+    pos_ = end_ = 0;
+    const std::ptrdiff_t n = source_.read(block_.data(), block_.size());
+    if (n <= 0) return false;
+    end_ = static_cast<std::size_t>(n);
+    return true;
+  }
+
+  SequenceSource& source_;
+  std::vector<char> block_;
+  std::size_t pos_ = 0, end_ = 0;
+  std::size_t line_ = 0;
+};
+
+// The length of a line's text without the carriage return of a CR LF end.
+std::size_t text_length(std::size_t length, int last) { return last == '\r' ? length - 1 : length; }
+
+// Reads the rest of a header line: the identifier is its first word.
+void read_header(LineScanner& in, const FileRead& file, std::string& id) {
+  id.clear();
+  bool in_id = true;
+  int last;
+  in.take_line(
+      [&](char* s, std::size_t n) {
+        if (!in_id) return;
+        std::size_t k = 0;
+        while (k < n && !is_space(static_cast<unsigned char>(s[k]))) ++k;
+        if (k > input_string::kMaxLineLength - id.size())
+          fatal("%s: line %zu: a record's identifier is longer than %zu characters", file.name,
+                in.line_number(), input_string::kMaxLineLength);
+        id.append(s, k);
+        in_id = k == n;
+      },
+      last);
+}
+
+// The reading state of one record file.
+class RecordReader {
+ public:
+  RecordReader(ReadState& state, FileRead& file, SequenceSource& source, bool fastq)
+      : state_(state), file_(file), in_(source), fastq_(fastq) {}
+
+  void read() {
+    const char marker = fastq_ ? '@' : '>';
+    while (is_space(in_.peek())) in_.take();
+    if (in_.peek() == -1) return;
+    // Text before the first header means the file is in another format.
+    if (in_.peek() != marker)
+      fatal("%s is not in %s format: its first character is not '%c'", file_.name,
+            fastq_ ? "FASTQ" : "FASTA", marker);
+    while (in_.peek() != -1) {
+      in_.take();  // the marker
+      read_header(in_, file_, id_);
+      sequence_.clear();
+      room_ = state_.table.room();
+      if (fastq_)
+        read_fastq_rest();
+      else
+        while (in_.peek() != -1 && in_.peek() != '>') read_sequence_line();
+      add_record();
+    }
+  }
+
+ private:
+  // One line of sequence text folded onto the record; returns its length
+  // without the carriage return of a CR LF end.
+  std::size_t read_sequence_line() {
+    int last;
+    const std::size_t length = in_.take_line(
+        [this](char* s, std::size_t n) {
+          const std::size_t kept = fold_in_place(s, n, file_.gaps);
+          if (kept > room_ - sequence_.size()) state_.table.too_long();
+          try {
+            // Grown by doubling, but never past the room left: a record near
+            // the limit does not hold twice its size.
+            const std::size_t need = sequence_.size() + kept;
+            if (need > sequence_.capacity())
+              sequence_.reserve(std::min(room_, std::max(need, 2 * sequence_.capacity())));
+            sequence_.append(s, kept);
+          } catch (const std::bad_alloc&) {
+            error("Allocation of new string failed");
+          }
+        },
+        last);
+    return text_length(length, last);
+  }
+
+  // After the header: sequence lines up to the '+' line, then quality lines
+  // until they hold as many letters as the sequence lines.
+  void read_fastq_rest() {
+    std::size_t letters = 0;
+    for (;;) {
+      const int c = in_.peek();
+      if (c == '+') break;
+      if (c == -1 || c == '@')
+        fatal("%s: the FASTQ record %s has no '+' line after its sequence (line %zu)", file_.name,
+              id_.c_str(), in_.line_number());
+      letters += read_sequence_line();
+    }
+    int last;
+    in_.take_line([](char*, std::size_t) {}, last);
+    std::size_t quality = 0;
+    while (quality < letters) {
+      if (in_.peek() == -1)
+        fatal("%s: the FASTQ record %s is cut short: its quality line is missing or shorter than "
+              "its sequence",
+              file_.name, id_.c_str());
+      quality += text_length(in_.take_line([](char*, std::size_t) {}, last), last);
+    }
+    if (quality != letters)
+      fatal("%s: the FASTQ record %s has %zu quality letters for %zu sequence letters",
+            file_.name, id_.c_str(), quality, letters);
+    // Up to the next record only blank lines may follow.
+    for (int c = in_.peek(); c != -1 && c != '@'; c = in_.peek()) {
+      const std::size_t line = in_.line_number();
+      bool blank = true;
+      in_.take_line([&blank](char* s, std::size_t n) { blank = blank && only_white_space(s, n); },
+                    last);
+      if (!blank)
+        fatal("%s: line %zu: text after the quality of the FASTQ record %s where a record "
+              "beginning with '@' should be",
+              file_.name, line, id_.c_str());
+    }
+  }
+
+  void add_record() {
+    const std::size_t n = sequence_.size();
+    if (n == 0) {
+      ++file_.empty;
+      return;
+    }
+    if (std::memchr(sequence_.data(), '\0', n) != nullptr)
+      fatal("%s: the sequence of record %s holds a zero byte", file_.name, id_.c_str());
+    add_sequence(state_, file_, sequence_.data(), n, file_.file_class, id_.c_str(), 0);
+  }
+
+  ReadState& state_;
+  FileRead& file_;
+  LineScanner in_;
+  const bool fastq_;
+  std::string id_, sequence_;
+  std::size_t room_ = 0;  // letters the current record may have
+};
 
 }  // namespace
 
 void read_record_file(ReadState& state, FileRead& file, SequenceSource& source, InputFormat format) {
-  const bool fastq = format == InputFormat::Fastq;
-  const char marker = fastq ? '@' : '>';
-  // kseq passes over everything before the first header without a word;
-  // text there means the file is in another format.
-  if (!only_white_space(source.head(), source.head_size()) && source.detect() != format)
-    fatal("%s is not in %s format: its first character is not '%c'", file.name,
-          fastq ? "FASTQ" : "FASTA", marker);
-
-  std::unique_ptr<kseq_t, KseqDeleter> seq(kseq_init(&source));
-  if (!seq) error("Allocation of new string failed");
-  for (;;) {
-    const int status = kseq_read(seq.get());
-    if (status == -1) break;
-    const char* id = seq->name.s != nullptr ? seq->name.s : "";
-    if (status == -2)
-      fatal("%s: the FASTQ record %s is cut short: its quality line is missing or shorter than "
-            "its sequence",
-            file.name, id);
-    if (status == -3) error("Allocation of new string failed");
-    const std::size_t n = fold_in_place(seq->seq.s, seq->seq.l, file.gaps);
-    if (n == 0) {
-      ++file.empty;
-      continue;
-    }
-    if (std::memchr(seq->seq.s, '\0', n) != nullptr)
-      fatal("%s: the sequence of record %s holds a zero byte", file.name, id);
-    add_sequence(state, file, seq->seq.s, n, file.file_class, id, 0);
-  }
+  RecordReader(state, file, source, format == InputFormat::Fastq).read();
   if (file.gaps > 0)
     warning("%s: %ld alignment gap %s (- and .) dropped", file.name, file.gaps,
             file.gaps == 1 ? "character" : "characters");

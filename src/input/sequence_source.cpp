@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -24,6 +25,14 @@ void silence_htslib() {
 }
 
 }  // namespace
+
+// Closing what was opened must not lose the reason it could not be used.
+std::unique_ptr<SequenceSource> SequenceSource::failed_open(std::unique_ptr<SequenceSource> source) {
+  const int saved = errno;
+  source.reset();
+  errno = saved;
+  return nullptr;
+}
 
 // A compressed file is read through BGZF (which inflates gzip and BGZF
 // alike); a plain one straight from its hFILE, which reads large requests
@@ -49,19 +58,33 @@ bool parse_input_format(const char* text, InputFormat& format) {
   return choose_word(text, kFormats, format);
 }
 
-std::unique_ptr<SequenceSource> SequenceSource::open(const char* name) {
+std::unique_ptr<SequenceSource> SequenceSource::open(const char* name, int* error_number) {
+  errno = 0;
+  std::unique_ptr<SequenceSource> source = open_source(name);
+  if (error_number != nullptr) *error_number = source ? 0 : errno;
+  return source;
+}
+
+std::unique_ptr<SequenceSource> SequenceSource::open_source(const char* name) {
   silence_htslib();
   std::unique_ptr<SequenceSource> source(new SequenceSource());
   source->handle_ = std::make_unique<Handle>();
   Handle& handle = *source->handle_;
   handle.plain = hopen(name, "r");
-  if (handle.plain == nullptr) return nullptr;
+  if (handle.plain == nullptr) return failed_open(std::move(source));
   unsigned char magic[2] = {0, 0};
   const ssize_t peeked = hpeek(handle.plain, magic, sizeof magic);
-  if (peeked < 0) return nullptr;
+  if (peeked < 0) return failed_open(std::move(source));
   if (peeked == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
     handle.compressed = bgzf_hopen(handle.plain, "r");
-    if (handle.compressed == nullptr) return nullptr;
+    if (handle.compressed == nullptr) return failed_open(std::move(source));
+    // A file that can be sought is checked now, from its last bytes; a pipe
+    // by the last block read, once it has been read to the end.
+    if (bgzf_compression(handle.compressed) == bgzf) {
+      const int eof = bgzf_check_EOF(handle.compressed);
+      source->eof_check_ = eof == 0 ? EofCheck::kMissing : eof == 1 ? EofCheck::kPresent
+                                                                     : EofCheck::kAtEnd;
+    }
   }
   // Read ahead until the block is full or the file ends (a pipe may hand
   // over less at a time).
@@ -98,6 +121,12 @@ std::ptrdiff_t SequenceSource::read(char* buffer, std::size_t size) {
     return -1;
   }
   return static_cast<std::ptrdiff_t>(n);
+}
+
+bool SequenceSource::missing_eof_marker() const {
+  if (eof_check_ == EofCheck::kAtEnd)
+    return !failed_ && handle_->compressed != nullptr && handle_->compressed->last_block_eof == 0;
+  return eof_check_ == EofCheck::kMissing;
 }
 
 InputFormat SequenceSource::detect() const {

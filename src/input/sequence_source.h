@@ -15,8 +15,9 @@ bool parse_input_format(const char* text, InputFormat& format);
 // before the rest of the file.
 class SequenceSource {
  public:
-  // Null when the file cannot be opened.
-  static std::unique_ptr<SequenceSource> open(const char* name);
+  // Null when the file cannot be opened, with the system's error number in
+  // `*error_number` when given (0 when the system gave none).
+  static std::unique_ptr<SequenceSource> open(const char* name, int* error_number = nullptr);
   ~SequenceSource();
   SequenceSource(const SequenceSource&) = delete;
   SequenceSource& operator=(const SequenceSource&) = delete;
@@ -31,6 +32,10 @@ class SequenceSource {
   // Drops the first n bytes read ahead (a byte-order mark).
   void skip(std::size_t n) { head_pos_ += n < head_size() ? n : head_size(); }
   bool failed() const { return failed_; }
+  // A BGZF file read to its end that lacks the empty block BGZF writers end
+  // every file with: it was most likely cut short at a block boundary,
+  // where it still inflates without an error.
+  bool missing_eof_marker() const;
 
   // The format a file of these first bytes is in: '>' FASTA, '@' FASTQ,
   // anything else (or nothing but white space) the line format.
@@ -38,9 +43,13 @@ class SequenceSource {
 
  private:
   SequenceSource() = default;
+  static std::unique_ptr<SequenceSource> open_source(const char* name);
+  static std::unique_ptr<SequenceSource> failed_open(std::unique_ptr<SequenceSource> source);
   struct Handle;
   std::unique_ptr<Handle> handle_;
   std::string head_;
   std::size_t head_pos_ = 0;
   bool failed_ = false;
+  enum class EofCheck { kNone, kPresent, kMissing, kAtEnd };
+  EofCheck eof_check_ = EofCheck::kNone;  // kNone: not a BGZF file
 };

@@ -71,7 +71,12 @@ class ResultSink {
 
 // A sink that writes one file: opened when it begins ("-" is standard
 // output), checked and closed when it ends; a file that cannot be written
-// ends the run with a message naming it.
+// ends the run with a message naming it. A regular file is written under a
+// temporary name beside it and renamed into place when complete, so that a
+// reader never mistakes a cut file for a whole one: a failure or a stop
+// signal removes it and leaves an older file as it was. A device or FIFO
+// (or a symbolic link, written through) is written directly. Stop signals
+// are held while the file is written and acted on between its writes.
 class FileSink : public ResultSink {
  public:
   FileSink(std::string name, std::FILE* standard_output);
@@ -85,10 +90,16 @@ class FileSink : public ResultSink {
   virtual void end_file(const RunSummary&) {}
 
  private:
+  [[noreturn]] void fail(int error_number);
+  void open_owned();
+
   std::string name_;
   std::FILE* standard_output_;
   std::FILE* out_ = nullptr;
   bool owned_ = false;
+  bool holding_ = false;    // the stop signals, while the file is written
+  std::string temp_name_;   // the file written, when it is renamed at the end
+  int partial_slot_ = -1;   // its entry among the files a stop removes
 };
 
 // What a sink is made from: its file name (for the report, none), standard

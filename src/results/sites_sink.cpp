@@ -11,6 +11,7 @@
 #include "input/input_string.h"
 #include "results/result_sink.h"
 #include "results/site_matcher.h"
+#include "results/text_escape.h"
 #include "run/globals.h"
 
 namespace {
@@ -36,19 +37,25 @@ class SitesSink : public FileSink {
     for (int end : r.ends) {
       if (!matcher_->locate(r.codes, end, site_)) continue;  // cannot happen for a set the search built
       const int k = site_.sequence;
-      buffer_ += r.text;
+      // Names and letters escaped as in the table (a control byte of an
+      // identifier would otherwise go into the file raw).
+      append_tsv_field(buffer_, r.text);
       buffer_ += '\t';
-      input.seq_ids.append_to(buffer_, k);
+      id_.clear();
+      input.seq_ids.append_to(id_, k);
+      append_tsv_field(buffer_, id_);
       buffer_ += '\t';
-      buffer_ += info_->files[static_cast<std::size_t>(input.seq_file[k] - 1)];
+      append_tsv_field(buffer_, info_->files[static_cast<std::size_t>(input.seq_file[k] - 1)]);
       buffer_ += '\t';
-      buffer_ += input.classes->class_name(input.class_of_seq[k]);
+      append_tsv_field(buffer_, input.classes->class_name(input.class_of_seq[k]));
       buffer_ += '\t';
       buffer_.append(number, std::to_chars(number, number + sizeof number, site_.start).ptr);
       buffer_ += '\t';
       buffer_ += site_.strand;
       buffer_ += '\t';
-      for (int p = site_.first; p < end; ++p) buffer_ += static_cast<char>(charset.code_to_char[input.coded[p]]);
+      matched_.clear();
+      for (int p = site_.first; p < end; ++p) matched_ += static_cast<char>(charset.code_to_char[input.coded[p]]);
+      append_tsv_field(buffer_, matched_);
       buffer_ += '\n';
       if (buffer_.size() >= (1 << 16)) {
         std::fwrite(buffer_.data(), 1, buffer_.size(), out());
@@ -64,6 +71,7 @@ class SitesSink : public FileSink {
   std::optional<SiteMatcher> matcher_;
   Site site_;
   std::string buffer_;
+  std::string id_, matched_;  // scratch, reused for every site
 };
 
 }  // namespace

@@ -3,11 +3,27 @@
 #include <cmath>
 #include <cstdio>
 
+#include "results/text_escape.h"
+
 std::string markup_escape(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (char ch : text) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
     const unsigned char c = static_cast<unsigned char>(ch);
+    // The page is declared UTF-8: a byte that starts no valid character
+    // (a Latin-1 name, say) becomes U+FFFD rather than making it invalid.
+    if (c >= 0x80) {
+      const std::size_t length = utf8_length(s + i, text.size() - i);
+      if (length == 0) {
+        out += "\xEF\xBF\xBD";
+      } else {
+        out.append(text, i, length);
+        i += length - 1;
+      }
+      continue;
+    }
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;

@@ -36,7 +36,8 @@ class SvgWriter {
 };
 
 // Text for an HTML or SVG attribute value or element content: & < > " '
-// escaped, control bytes (other than tab and line ends) dropped.
+// escaped, control bytes (other than tab and line ends) dropped, and each
+// byte that starts no valid UTF-8 character replaced by U+FFFD.
 std::string markup_escape(const std::string& text);
 
 // A coordinate or size with at most `decimals` decimals and no trailing

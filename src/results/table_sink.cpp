@@ -6,29 +6,20 @@
 #include "input/input_string.h"
 #include "results/result_sink.h"
 #include "results/row_fields.h"
+#include "results/text_escape.h"
 
 namespace {
 
-std::string json_string(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7f) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);
-      out += esc;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
+// Each field escaped, so that a name holding a tab or a line end cannot
+// shift the columns or start a line of its own.
 void write_fields(std::FILE* out, const std::vector<std::string>& fields) {
-  for (std::size_t i = 0; i < fields.size(); ++i) std::fprintf(out, "%s%s", i ? "\t" : "", fields[i].c_str());
-  std::fputc('\n', out);
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += '\t';
+    append_tsv_field(line, fields[i]);
+  }
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), out);
 }
 
 // Whether a field is a number as JSON writes one (no infinities, no NaN).
@@ -56,7 +47,9 @@ class TableSink : public FileSink {
   void begin_file(const RunInfo& info) override {
     nr_classes_ = static_cast<int>(info.classes.size());
     options_ = info.options;
-    for (const std::string& line : provenance_lines(info)) std::fprintf(out(), "# %s\n", line.c_str());
+    // Escaped like the fields: a line end inside a name would end the comment.
+    for (const std::string& line : provenance_lines(info))
+      std::fprintf(out(), "# %s\n", tsv_field(line).c_str());
     write_fields(out(), info.columns);
   }
   void pattern(const PatternRecord& r) override { write_fields(out(), row_fields(r, nr_classes_, options_)); }

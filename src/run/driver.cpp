@@ -15,8 +15,10 @@
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/options.h"
+#include "run/output_paths.h"
 #include "run/progress.h"
 #include "run/report_stream.h"
+#include "run/stop_signals.h"
 #include "run/version.h"
 #include "run/word_choice.h"
 #include "results/result_sink.h"
@@ -45,7 +47,7 @@ void print_banner() {
 
 void echo_input_files(const RunParams& params) {
   for (int k = 1; k < 256 && params.input_files[k] != nullptr; ++k) {
-    std::fprintf(stderr, "Input file nr %d = %s\n", k, params.input_files[k]);
+    std::fprintf(chatter_file(), "Input file nr %d = %s\n", k, params.input_files[k]);
     std::fprintf(report_file(), "# Input file nr.%d = %s (file nr is used also as example class name \n", k,
                 params.input_files[k]);
     std::fprintf(report_file(), "#                    -ms:%d %d  nr of strings where pattern should exist\n", k,
@@ -154,6 +156,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   set_default_settings();
   RunParams params;
   parse_options(argc, argv, params);
+  set_quiet(params.quiet);
   validate_settings(params);
   warn_unused_ranking(argc, argv, params.results);
 
@@ -163,13 +166,14 @@ int run(int argc, char** argv, RunObjects& objects) {
     print_usage(stderr);
     return 1;
   }
+  check_output_paths(params);
   echo_input_files(params);
 
   params.input.classes_are_compared = showratio != 0 || goodratio != 0.0f || binomial_prob != 0.0;
   objects.input = std::make_unique<input_string>(params.input_files, params.charset_file_name, params.cfonly,
                                                  params.input);
   input_string* input = objects.input.get();
-  std::fputs("input_string OK\n", stderr);
+  std::fputs("input_string OK\n", chatter_file());
   if (params.cfonly != 0) {
     finish_report();
     return 0;
@@ -202,8 +206,13 @@ int run(int argc, char** argv, RunObjects& objects) {
                                           objects.results->support_floor());
   GSTree* tree = objects.tree.get();
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", report_file());
+  hold_report_lines();
   tree->STreePQ();
+  // A stop held back during the search ends the run here, before the
+  // ranking and the result files (each of which has its own stop points).
+  stop_point();
   objects.results->search_ended();
+  stop_point();
   if (verbose_level > 1) {
     std::fputs("\n # How many sets and sizes:\n", report_file());
     tree->registry().test();

@@ -50,6 +50,7 @@ enum class Kind {
   LongHelp,      // --help: usage, newer options and examples; exit 0
   Version,       // --version, -version; exit 0
   Progress,      // -progress, no value
+  Quiet,         // -quiet, no value
 };
 
 struct OptionRow {
@@ -171,6 +172,8 @@ const OptionRow kOptions[] = {
     {"-version", Kind::Version, nullptr, {S::ReportAndProgress, 4, nullptr, kSharedHelp}},
     {"-progress", Kind::Progress, nullptr,
      {S::ReportAndProgress, 2, "[-progress]", "a progress line on standard error about every second"}},
+    {"-quiet", Kind::Quiet, nullptr,
+     {S::ReportAndProgress, 5, "[-quiet]", "no progress marks or running notes on standard error"}},
 };
 
 // Values each kind of option takes after its word (-f may take "-ms N" too).
@@ -180,6 +183,7 @@ int values_taken(Kind kind) {
     case Kind::LongHelp:
     case Kind::Version:
     case Kind::Progress:
+    case Kind::Quiet:
     case Kind::Flag:
     case Kind::Revcomp:
     case Kind::Dedup:
@@ -613,6 +617,9 @@ void parse_options(int argc, char** argv, RunParams& params) {
         break;
       case Kind::Progress:
         params.progress = true;
+        break;
+      case Kind::Quiet:
+        params.quiet = true;
         break;
       case Kind::Flush: {
         const char* value = value_after(argc, argv, i, arg);

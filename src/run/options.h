@@ -17,6 +17,7 @@ struct RunParams {
   ResultOptions results;  // the result files, -sort, -top, -maximal, -trim_wc
   FlushMode flush = FlushMode::Line;  // -flush
   bool progress = false;              // -progress
+  bool quiet = false;                 // -quiet
 };
 
 // The value of the last occurrence of an option that takes one value, read

@@ -37,8 +37,19 @@ void set_report_flushing(FlushMode mode);
 // status 1, rather than after a search whose report is lost.
 void flush_report();
 
+// From here to the end of the run (the search and what follows it), the
+// stop signals are held in line mode too and acted on at line ends, so that
+// no line, however long, is cut by them. Block mode holds them already.
+void hold_report_lines();
+
 // Writes everything pending now (the end of the report) with the same check.
 void finish_report_stream();
+
+// Where the progress marks and the other running notes of standard error
+// go: standard error, or (with -quiet) nowhere. Warnings and the messages
+// of failures always go to standard error.
+std::FILE* chatter_file();
+void set_quiet(bool quiet);
 
 // Back to flushing per line, with the stop signals no longer held: for a
 // process that runs again after a run (a test harness, the fuzzer).

@@ -162,7 +162,7 @@ int GSTree::STreePQ() {
     if (node->level >= minlevel) Print_Pattern(node);
     flush_report();
     if (node->level > deepest) deepest = node->level;
-    if (++node_count % 1000 == 0) std::fputs(".", stderr);
+    if (++node_count % 1000 == 0) std::fputs(".", chatter_file());
     if (progress != nullptr) progress->tick(node_count, queue->next_free - 1);
     if (node->level >= maxlevel) {
       child_done(node);
@@ -178,7 +178,7 @@ int GSTree::STreePQ() {
       for (int j = 0; j < n; ++j) {
         STree_Node* child = block + (reverse ? n - j : 1 + j);
         if (abandonequal != 0 && child->set_id != nullptr && child->set_id->node != child) {
-          std::fputs("-", stderr);
+          std::fputs("-", chatter_file());
           handle_equal_nodes(child);
           continue;
         }

@@ -43,7 +43,7 @@ Set_ID* Set_of_Sets::new_setid() {
 
 void Set_of_Sets::count_new_set() {
   ++nr_sets;
-  if (nr_sets % 1000 == 0) std::fputc(':', stderr);
+  if (nr_sets % 1000 == 0) std::fputc(':', chatter_file());
 }
 
 Set_ID* Set_of_Sets::Insert_Set(const int* set, int slot) {
@@ -97,7 +97,7 @@ void Set_of_Sets::release_handle(Set_ID* id) {
   id->right = nullptr;
   free_ids = id;
   ++nr_deleted;
-  if (nr_deleted % 1000 == 0) std::fputc(0xAC, stderr);
+  if (nr_deleted % 1000 == 0) std::fputc(0xAC, chatter_file());
 }
 
 int Set_of_Sets::delete_set(Set_ID* id) {
@@ -141,7 +141,7 @@ void Set_of_Sets::recycle_handle_early(Set_ID* id) {
 
 void Set_of_Sets::count_released_handle() {
   ++nr_deleted;
-  if (nr_deleted % 1000 == 0) std::fputc(0xAC, stderr);
+  if (nr_deleted % 1000 == 0) std::fputc(0xAC, chatter_file());
 }
 
 int Set_of_Sets::Delete_all_sets_from_slot(int slot) {

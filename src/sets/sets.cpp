@@ -9,7 +9,7 @@ int size_mask[256];
 
 namespace {
 
-constexpr int kMaxDomain = 59999999;
+constexpr int kMaxDomain = kMaxSetDomain;
 constexpr int kListMarker = 2147483647;
 
 int* allocate_words(std::size_t words, bool zeroed) {

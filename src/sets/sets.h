@@ -16,6 +16,10 @@
 #include <cstdio>
 #include <memory>
 
+// The largest domain the position sets take (elements 0..kMaxSetDomain-1);
+// the input stage stops reading at it, rather than after reading it all.
+constexpr int kMaxSetDomain = 59999999;
+
 // Number of 1-bits of each byte value; filled by the Sets constructor.
 extern int size_mask[256];
 

@@ -289,6 +289,36 @@ def domain_limit(t):
             os.remove(t.path(name))
 
 
+def huge_record(t):
+    """One FASTA record longer than the set domain, from a pipe that never
+    ends, under an address-space limit: the reader stops at the limit with
+    its message instead of holding the record (or crashing when it cannot)."""
+    if t.asan:
+        raise Skip('AddressSanitizer build: its shadow memory cannot be mapped under RLIMIT_AS')
+    feeder = subprocess.Popen(['sh', '-c', 'echo ">a"; yes ACGTACGTACGTACGTACGTACGTACGTACGTACGT'],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        r = t.run(['-format', 'fasta', '-f', '-', '-maxlevel', '1'], stdin=feeder.stdout,
+                  mem_kib=400000, timeout=60)
+        t.expect_status(r, 1)
+        t.expect_err(r, 'The integer domain of the sets is too large: 0.. 59999999\n')
+    finally:
+        feeder.kill()
+        feeder.wait()
+    # -cfonly needs no sets: the same stream reads on until memory runs out,
+    # which ends the run with a message, not a crash
+    feeder = subprocess.Popen(['sh', '-c', 'echo ">a"; yes ACGTACGTACGTACGTACGTACGTACGTACGTACGT'],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        r = t.run(['-format', 'fasta', '-f', '-', '-cfonly', '1', '-cf', 'huge.charclass'],
+                  stdin=feeder.stdout, mem_kib=300000, timeout=60)
+        t.expect_status(r, 1)
+        t.expect_err(r, 'Allocation of new string failed')
+    finally:
+        feeder.kill()
+        feeder.wait()
+
+
 def charset_codes_limit(t):
     t.write('two.txt', 'ACAC\nCA\n')
     # codes are alphabet characters plus groups: 127 either way
@@ -552,6 +582,8 @@ CASES = [
     ('FASTA line of 5,000,000', 'ok, read whole', fasta_no_line_limit),
     ('set domain 59,999,999 / 60,000,000', 'ok; 1 "The integer domain of the sets is too large"',
      domain_limit),
+    ('FASTA record past the domain, from a pipe', '1 "...domain...", memory bounded',
+     huge_record),
     ('character set 127 / 128 codes', 'ok; 1 "needs more than 127 codes"', charset_codes_limit),
     ('out of memory (RLIMIT_AS)', '1, "Out of memory"-like message, complete lines',
      out_of_memory),
