@@ -50,6 +50,7 @@ const Clamp kClamps[] = {
     {{"-max_gap", nullptr}, 4, false},
     {{"-max_gap_nr", nullptr}, 2, false},
     {{"-maxgrp", nullptr}, 3, false},
+    {{"-wy", nullptr}, 200, false},  // each tested set is counted under every permutation
 };
 
 std::vector<std::string> split_words(const std::string& line) {

@@ -31,7 +31,10 @@ RESULT_RUNS = [
     b"-f a.txt -f b.txt -minstrings 2 -maximal -distinct -json r.json -html p.html -showratio 1\n"
     b"%%% a.txt\nACGTAC\nACGTTT\n%%% b.txt\nTTTT\nACGA\n",
     b"-f a.txt -minstrings 2 -table a.txt\n%%% a.txt\nACGTAC\nACGTTT\n",
-    b"-f a.txt -minstrings 2 -table s -json s -flush block\n%%% a.txt\nACGTAC\nACGTTT\n",
+    b"-f a.txt -minstrings 2 -table s -json s -flush block\n%%% a.txt\nACGTAC\nACGTTT\n",    b"-f a.txt -f b.txt -minstrings 1 -maxlevel 4 -fwer 0.05 -wy 50 -seed 3 -fdr 0.1 -prosite -table t.tsv -json r.json\n"
+    b"%%% a.txt\nACGTAC\nACGTTT\nTACGTA\nCCGTAA\n%%% b.txt\nTTTT\nACGA\nGGCA\n",
+    b"-f a.txt -f b.txt -revcomp -minstrings 2 -fwer_distinct -alternative two-sided -top 4 -table t.tsv -sites s.tsv\n"
+    b"%%% a.txt\nACGTAC\nAACGTT\nGATC\n%%% b.txt\nTTTT\nACGA\n",
 ]
 
 # The strict record reader (first byte: 0 FASTA, 1 FASTQ).
