@@ -14,7 +14,12 @@ median CPU time (user + system) of a few runs and prints, per search:
 - the CPU time per position walked, set-up excluded (a -maxlevel 0 run reads
   the input and builds the root without expanding anything);
 - for a search with a target ratio to the plain search, the time per position
-  that meeting the target would allow.
+  that meeting the target would allow;
+- with --bench-sets, a second table: the same time per position beside the
+  bare distribution's cost at the search's own mix of set sizes (what
+  `bench_sets` measures for reading each position's code and appending it to
+  that code's list, sets of 4 K, 40 K and 400 K positions scattered over
+  10 M), and whether it is within 1.5 times that.
 
 Run on an idle machine; quote the ratios, not single times:
 
@@ -22,6 +27,7 @@ Run on an idle machine; quote the ratios, not single times:
 """
 
 import argparse
+import json
 import os
 import re
 import statistics
@@ -62,6 +68,52 @@ def report_work(lines):
     return patterns, positions, depth
 
 
+# Set sizes (a pattern's positions) by the bench_sets size that stands for them.
+SIZE_BUCKETS = [(4_000, 4_000), (64_000, 40_000), (1_000_000, 400_000), (None, 400_000)]
+
+
+def bucket_shares(lines):
+    """The share of the walked positions in each SIZE_BUCKETS bucket, from report lines (bytes)."""
+    walked = [0] * len(SIZE_BUCKETS)
+    for line in lines:
+        match = PATTERN_LINE.match(line)
+        if not match:
+            continue
+        p = int(match.group(3))
+        for i, (below, _) in enumerate(SIZE_BUCKETS):
+            if below is None or p < below:
+                walked[i] += p
+                break
+    total = sum(walked)
+    return [w / total if total else 0.0 for w in walked]
+
+
+def bare_costs(bench_sets, repeat):
+    """ns a position of the bare distribution per bench_sets size (median of repeat)."""
+    out = subprocess.run([bench_sets, "--benchmark_filter=DistributeList",
+                          f"--benchmark_repetitions={repeat}", "--benchmark_format=json"],
+                         capture_output=True, check=True, text=True).stdout
+    costs = {}
+    for b in json.loads(out)["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            n = int(b["name"].split("/")[1].split("_")[0])
+            costs[n] = 1e9 / b["items_per_second"]
+    return costs
+
+
+def per_position_table(setup, rows, costs):
+    """ns a walked position against 1.5 times the bare distribution at the same set sizes."""
+    lines = ["| search | ns a walked position | bare distribution at its set sizes (ns) "
+             "| 1.5 x bare | within |",
+             "|---|---|---|---|---|"]
+    for r in rows:
+        ns = 1e9 * (r["cpu"] - setup) / r["positions"] if r["positions"] else float("nan")
+        bare = sum(share * costs[n] for share, (_, n) in zip(r["shares"], SIZE_BUCKETS))
+        lines.append(f"| {r['name']} | {ns:.1f} | {bare:.1f} | {1.5 * bare:.1f} | "
+                     f"{'yes' if ns <= 1.5 * bare else 'no'} |")
+    return lines
+
+
 def cpu_run(argv, report_path):
     """CPU seconds (user + system) of one run whose report goes to report_path."""
     with open(report_path, "wb") as out:
@@ -83,8 +135,11 @@ def measure(binary, corpus_file, repeat):
             times = [cpu_run(base + ["-maxlevel", str(MAXLEVEL)] + extra, report) for _ in range(repeat)]
             with open(report, "rb") as f:
                 patterns, positions, depth = report_work(f)
+            with open(report, "rb") as f:
+                shares = bucket_shares(f)
             rows.append({"name": name, "target": target, "cpu": statistics.median(times),
-                         "patterns": patterns, "positions": positions, "depth": depth})
+                         "patterns": patterns, "positions": positions, "depth": depth,
+                         "shares": shares})
     return ms, setup, rows
 
 
@@ -113,12 +168,19 @@ def main(argv=None):
     parser.add_argument("--data", default="/work/shared/data")
     parser.add_argument("--corpus", default="protein_10M")
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--bench-sets", help="the bench_sets binary: add the per-position table")
     args = parser.parse_args(argv)
     corpus_file = os.path.join(args.data, args.corpus + ".txt")
     ms, setup, rows = measure(os.path.abspath(args.binary), corpus_file, args.repeat)
     print(f"{args.corpus}, -minstrings {ms} -maxlevel {MAXLEVEL}, median of {args.repeat} runs; "
           f"set-up (-maxlevel 0) {setup:.2f} CPU s")
     print("\n".join(table(setup, rows)))
+    if args.bench_sets:
+        costs = bare_costs(os.path.abspath(args.bench_sets), args.repeat)
+        print()
+        print("bare distribution (bench_sets DistributeList, median of %d): %s" % (
+            args.repeat, ", ".join(f"{n // 1000} K {c:.1f} ns" for n, c in sorted(costs.items()))))
+        print("\n".join(per_position_table(setup, rows, costs)))
 
 
 if __name__ == "__main__":

@@ -195,5 +195,17 @@ class SearchWorkTest(unittest.TestCase):
         self.assertEqual(lines[3], "| wildcard | 90 | 100.0 (some at -maxlevel) | 10.00 | 10.00 | "
                                    "10.00 | 98.0 | 78.0 |")
 
+    def test_shares_and_the_per_position_bound(self):
+        # Patterns of 100 and 5,000 positions: 100 in the smallest bucket, 5,000 in the next.
+        shares = search_work.bucket_shares([b"A 1/100", b"B 2/5000", b"# not a pattern 9/9"])
+        self.assertAlmostEqual(shares[0], 100 / 5100)
+        self.assertAlmostEqual(shares[1], 5000 / 5100)
+        rows = [{"name": "wildcard", "cpu": 2.2, "positions": 100_000_000, "shares": [0.5, 0.5, 0, 0]}]
+        costs = {4_000: 12.0, 40_000: 8.0, 400_000: 2.0}
+        # 2 s over 100 M positions is 20 ns; the bare mix 10 ns allows 15.
+        self.assertEqual(search_work.per_position_table(0.2, rows, costs)[2],
+                         "| wildcard | 20.0 | 10.0 | 15.0 | no |")
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
