@@ -93,8 +93,9 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
     for (int k = 1; k <= input.nr_sequences; ++k)
       if (input.class_of_seq[k] == 1 || input.class_of_seq[k] == 2)
         bit_of_seq_[static_cast<std::size_t>(k)] = next[input.class_of_seq[k]]++;
-    // With two classes a node's sequences are its support; duplicate
-    // detection moves subtrees, so that a queued node is not surely tested.
+    // With two classes (and no sequence outside them) a node's sequences
+    // are its support; duplicate detection moves subtrees, so that a queued
+    // node is not surely tested.
     // The permutations are held as one bit per sequence and permutation.
     const double label_bytes = static_cast<double>(t[1] + t[2]) * static_cast<double>(options_.significance.permutations) / 8;
     if (label_bytes > kMostLabelBytes)
@@ -103,7 +104,8 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
             options_.significance.permutations, options_.significance.permutations, t[1] + t[2],
             label_bytes / (1 << 30), kMostLabelBytes / (1 << 30));
     significance_ = std::make_unique<Significance>(options_.significance, t[1], t[2], minstrings,
-                                                   nr_classes_ == 2 && abandonequal == 0);
+                                                   nr_classes_ == 2 && t[1] + t[2] == input.nr_sequences &&
+                                                       abandonequal == 0);
     set_words_.assign(significance_->set_words(), 0);
   }
   for (auto& sink : found_) sink->begin(info_);
