@@ -48,6 +48,10 @@ const char kExamples[] =
     "\t# The classic report: motifs of a protein family (class 1) against unrelated proteins (class 2)\n"
     "\tmorva -f family.txt -ms 150 -f background.txt -maxlevel 10 -showratio 1 -binomial_prob 1e-20\n"
     "\n"
+    "\t# Which rows are significant, the family-wise error held at 5 %: no support to guess, the\n"
+    "\t# search raises its own floor (add -wy 1000 for permutations, -fdr 0.1 for a longer list)\n"
+    "\tmorva -f family.txt -f background.txt -maxlevel 8 -fwer 0.05 -maximal -table rows.tsv\n"
+    "\n"
     "\t# Compressed FASTA, ranked, the best 20 rows as a table on standard output\n"
     "\tmorva -format auto -f family.fa.gz -f background.fa.gz -minstrings 80 -table - -top 20\n"
     "\n";
