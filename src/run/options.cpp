@@ -243,11 +243,17 @@ double read_alpha(const char* text, const char* option) {
   return a;
 }
 
-long read_permutations(const char* text) {
+// Whether `text` is, as written, a whole number from least to most.
+bool whole_number(const char* text, long least, long most, long& n) {
   char* end = nullptr;
   errno = 0;
-  const long n = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || errno != 0 || n < 1 || n > kMostPermutations)
+  n = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && errno == 0 && n >= least && n <= most;
+}
+
+long read_permutations(const char* text) {
+  long n = 0;
+  if (!whole_number(text, 1, kMostPermutations, n))
     fatal("-wy takes a number of permutations from 1 to %ld, not \"%s\"", kMostPermutations, text);
   return n;
 }
@@ -262,11 +268,8 @@ unsigned long long read_seed(const char* text) {
 }
 
 long read_top(const char* text) {
-  char* end = nullptr;
-  errno = 0;
-  const long n = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || errno != 0 || n < 1)
-    fatal("-top takes a number of rows of at least 1, not \"%s\"", text);
+  long n = 0;
+  if (!whole_number(text, 1, LONG_MAX, n)) fatal("-top takes a number of rows of at least 1, not \"%s\"", text);
   return n;
 }
 
@@ -274,10 +277,8 @@ long read_top(const char* text) {
 constexpr int kMostFlank = 1000;
 
 int read_flank(const char* text) {
-  char* end = nullptr;
-  errno = 0;
-  const long n = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || errno != 0 || n < 0 || n > kMostFlank)
+  long n = 0;
+  if (!whole_number(text, 0, kMostFlank, n))
     fatal("-flank takes a number of letters from 0 to %d, not \"%s\"", kMostFlank, text);
   return static_cast<int>(n);
 }
