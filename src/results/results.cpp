@@ -81,7 +81,8 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
     site_rows_ = std::max(site_rows_, sink->rows_with_sites());
     (sink->order() == SinkOrder::Search ? found_ : ranked_).push_back(std::move(sink));
   }
-  strand_pairs_ = info_.input != nullptr && info_.input->strands == 2 && !ranked_.empty();
+  if (info_.input != nullptr && info_.input->strands == 2 && !ranked_.empty())
+    strand_pairs_ = std::make_unique<StrandPairs>(*info_.charset);
   if (nr_classes_ >= 2 && info_.input != nullptr) {
     // Each sequence of classes 1 and 2 is one bit of a sequence set, class 1's first.
     const input_string& input = *info_.input;
@@ -292,10 +293,6 @@ void Results::mark_contained() {
   }
 }
 
-bool Results::self_complementary(const std::string& codes) const {
-  return reverse_complement_codes(*info_.charset, codes) == codes;
-}
-
 void Results::count_sites_once(PatternRecord& record) {
   if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, min_gap, max_gap);
   const input_string& input = *info_.input;
@@ -318,7 +315,7 @@ void Results::merge_strand_pairs() {
   std::vector<PatternRecord> kept;
   kept.reserve(rows_.size());
   for (PatternRecord& r : rows_) {
-    const std::string rc = reverse_complement_codes(*info_.charset, r.codes);
+    const std::string rc = strand_pairs_->reverse_complement(r.codes);
     if (!rc.empty() && rc != r.codes) {
       const auto partner = place.find(rc);
       if (partner != place.end()) {

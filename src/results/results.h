@@ -10,6 +10,7 @@
 #include "results/result_sink.h"
 #include "results/significance.h"
 #include "results/site_matcher.h"
+#include "results/strand_pairs.h"
 #include "results/statistics.h"
 
 // Between the search and the sinks: takes every accepted pattern, hands it
@@ -29,11 +30,13 @@ class Results {
   template <typename FillEnds>
   void tested(int support, FillEnds fill_ends) {
     ++tested_;
+    ends_ready_ = false;
     if (significance_ == nullptr) return;
     const std::uint64_t* set = nullptr;
     if (significance_->wants_set(support)) {
       ends_.clear();
       fill_ends(ends_);
+      ends_ready_ = true;  // the same pattern's accept() takes them as they are
       set = sequence_set(ends_);
     }
     significance_->tested(support, set);
@@ -65,11 +68,13 @@ class Results {
       // Under both strands a self-complementary pattern finds each site
       // twice; its row counts the site once (the report keeps the search's
       // counts).
-      const bool palindrome = strand_pairs_ && self_complementary(record.codes);
+      const bool palindrome = strand_pairs_ && strand_pairs_->self_complementary(record.codes);
       std::vector<int> searched;
       if (all_sites || palindrome || would_keep(record)) {
-        ends_.clear();
-        fill_ends(ends_);
+        if (!ends_ready_) {
+          ends_.clear();
+          fill_ends(ends_);
+        }
         if (palindrome) {
           searched = record.positions;
           count_sites_once(record);
@@ -103,7 +108,6 @@ class Results {
   // strands twice -top, since a pattern and its reverse complement become
   // one row only when ranked.
   long row_bound() const { return strand_pairs_ ? 2 * options_.top : options_.top; }
-  bool self_complementary(const std::string& codes) const;
   // Leaves one occurrence per site (sequence and span) in ends_ and counts
   // the record's positions from them.
   void count_sites_once(PatternRecord& record);
@@ -126,11 +130,12 @@ class Results {
   bool judging_;  // statistics and -maximal bookkeeping for every accepted pattern
   PatternRecord scratch_;
   std::vector<int> ends_;  // the occurrences of the pattern taken last
+  bool ends_ready_ = false;  // filled by tested() for the pattern accept() takes next
   std::unique_ptr<BackgroundModel> background_;
   // Rows are kept to the end of the search whatever -top says: -maximal
   // and -distinct decide which rows -top counts only then.
   bool unbounded_;
-  bool strand_pairs_ = false;  // both strands searched: reverse complements are one row
+  std::unique_ptr<StrandPairs> strand_pairs_;  // both strands searched: reverse complements are one row
   std::unique_ptr<SiteMatcher> site_matcher_;
   long tested_ = 0;
   // The corrections over the tested patterns (null with one class).
