@@ -16,6 +16,12 @@ banner's version line carries the build date and is the only thing masked.
   run_golden.py --binary PATH CASE...       run cases
   run_golden.py --binary PATH --update CASE regenerate expected files (review the diff!)
   run_golden.py --check-layout GOLDEN_DIR   report files that no case uses
+  run_golden.py --binary PATH --prepend 'WORDS' CASE...
+                                            run cases with WORDS before their own
+                                            arguments, which must change nothing
+                                            (-threads N): the words where a result
+                                            file echoes the command, and the warning
+                                            that names them, are taken out first
 """
 import argparse
 import difflib
@@ -51,9 +57,18 @@ def show_diff(what, expected: bytes, actual: bytes):
         sys.stdout.write("%s differs only in line ends or trailing bytes\n" % what)
 
 
-def run_case(binary, case, update):
+def without_prepended(data: bytes, words) -> bytes:
+    if not words:
+        return data
+    echoed = (" " + " ".join(words)).encode()
+    lines = [line for line in data.split(b"\n")
+             if not line.startswith(b"morva: warning: " + echoed[1:] + b":")]
+    return b"\n".join(lines).replace(echoed, b"")
+
+
+def run_case(binary, case, update, prepend=()):
     with open(os.path.join(case, "args"), encoding="utf-8") as f:
-        args = shlex.split(f.read())
+        args = list(prepend) + shlex.split(f.read())
     with tempfile.TemporaryDirectory(prefix="morva_golden_") as work:
         indir = os.path.join(case, "in")
         if os.path.isdir(indir):
@@ -68,14 +83,16 @@ def run_case(binary, case, update):
         proc = subprocess.run(["morva"] + args, executable=os.path.abspath(binary),
                               cwd=work, input=given,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
-        got = {"expected.stdout": mask(proc.stdout), "expected.stderr": proc.stderr,
+        got = {"expected.stdout": mask(without_prepended(proc.stdout, prepend)),
+               "expected.stderr": without_prepended(proc.stderr, prepend),
                "expected.status": b"%d\n" % proc.returncode}
         expdir = os.path.join(case, "expected.files")
         produced = {}
         if os.path.isdir(expdir):
             for name in os.listdir(expdir):
                 path = os.path.join(work, name)
-                produced[name] = open(path, "rb").read() if os.path.exists(path) else None
+                produced[name] = (without_prepended(open(path, "rb").read(), prepend)
+                                  if os.path.exists(path) else None)
 
     if update:
         for name, data in got.items():
@@ -133,13 +150,17 @@ def main():
     ap.add_argument("--binary")
     ap.add_argument("--update", action="store_true")
     ap.add_argument("--check-layout", action="store_true")
+    ap.add_argument("--prepend", default="")
     ap.add_argument("cases", nargs="+")
     opts = ap.parse_args()
     if opts.check_layout:
         return 0 if all(check_layout(c) for c in opts.cases) else 1
+    prepend = shlex.split(opts.prepend)
+    if prepend and opts.update:
+        ap.error("--update writes what a case expects, which --prepend must not change")
     ok = True
     for case in opts.cases:
-        ok = run_case(opts.binary, case.rstrip("/"), opts.update) and ok
+        ok = run_case(opts.binary, case.rstrip("/"), opts.update, prepend) and ok
     return 0 if ok else 1
 
 

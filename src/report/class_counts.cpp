@@ -10,53 +10,12 @@
 void GSTree::start_own_count() {
   cur_seq_counts = seq_counts.data();
   cur_pos_counts = pos_counts.data();
-  std::fill(pos_counts.begin(), pos_counts.end(), 0);
-  std::fill(seq_counts.begin(), seq_counts.end(), 0);
 }
 
 int GSTree::Count_Nr_of_Classes(const int* set) {
   start_own_count();
-  int* pos = pos_counts.data();
-  int* seq = seq_counts.data();
-
-  SequenceCursor cursor(*seq_index_, input->class_of_seq.data());
-  // The index entry of the element a few steps ahead is asked for early.
-  const SequenceIndex& index = *seq_index_;
-  auto request = [&index](int q) { index.prefetch(q); };
-  int positions = 0;
-  int sequences = 0;
-  if (nr_classes == 1) {
-    // Every sequence is of class 1: only the sequence changes need a lookup.
-    // A sequence of class 0 cannot occur with one class, but keep the slots exact.
-    positions = set_size(set);
-    for_each_element_requesting(
-        set, coded_length,
-        [&](int p) {
-          if (cursor.advance(p)) {
-            ++sequences;
-            ++seq[cursor.cls];
-          }
-        },
-        request);
-    pos[1] = positions - pos[0];
-  } else {
-    // Positions of one sequence are contiguous in the joined string, so a
-    // sequence is counted when the walk enters it.
-    for_each_element_requesting(
-        set, coded_length,
-        [&](int p) {
-          ++positions;
-          if (cursor.advance(p)) {
-            ++sequences;
-            ++seq[cursor.cls];
-          }
-          ++pos[cursor.cls];
-        },
-        request);
-  }
-  pos[nr_classes + 1] = positions;
-  seq[nr_classes + 1] = sequences;
-  return sequences;
+  own_->count(set, pos_counts.data(), seq_counts.data());
+  return seq_counts[nr_classes + 1];
 }
 
 int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {

@@ -136,6 +136,20 @@ void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
               "shortens the search", word, names.c_str());
 }
 
+// The threads the search may use: more than one only where each expansion
+// depends on its node alone, so that computing some ahead changes nothing.
+int search_threads(const RunParams& params) {
+  if (params.threads <= 1) return 1;
+  const char* reason = abandonequal != 0 ? "-abandonequal moves subtrees as equal sets are found"
+                       : params.results.significance.rising_floor()
+                           ? "the rising support floor of -fwer and -wy prunes by the patterns found before"
+                           : nullptr;
+  if (reason == nullptr) return params.threads;
+  warning("-threads %d: %s, so each expansion depends on those before it; searching with one thread",
+          params.threads, reason);
+  return 1;
+}
+
 int run(int argc, char** argv, RunObjects& objects) {
   // Answered before the banner, so that their output is theirs alone.
   if (early_option_flag(argc, argv, "--version") || early_option_flag(argc, argv, "-version")) {
@@ -159,6 +173,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   set_quiet(params.quiet);
   validate_settings(params);
   warn_unused_ranking(argc, argv, params.results);
+  const int threads = search_threads(params);
 
   if (params.input_files[1] == nullptr) {
     std::fflush(report_file());
@@ -205,6 +220,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   objects.tree = std::make_unique<GSTree>(input, objects.results.get(), objects.progress.get(),
                                           objects.results->support_floor());
   GSTree* tree = objects.tree.get();
+  tree->set_threads(threads);
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", report_file());
   hold_report_lines();
   tree->STreePQ();

@@ -51,6 +51,7 @@ enum class Kind {
   Version,       // --version, -version; exit 0
   Progress,      // -progress, no value
   Quiet,         // -quiet, no value
+  Threads,       // -threads N
 };
 
 struct OptionRow {
@@ -174,6 +175,9 @@ const OptionRow kOptions[] = {
      {S::ReportAndProgress, 2, "[-progress]", "a progress line on standard error about every second"}},
     {"-quiet", Kind::Quiet, nullptr,
      {S::ReportAndProgress, 5, "[-quiet]", "no progress marks or running notes on standard error"}},
+    {"-threads", Kind::Threads, nullptr,
+     {S::ReportAndProgress, 6, "[-threads N]",
+      "threads that search (default 1); the output is the same\nfor every N"}},
 };
 
 // Values each kind of option takes after its word (-f may take "-ms N" too).
@@ -275,6 +279,16 @@ long read_top(const char* text) {
 
 // Flanks wider than this would be more context than motif.
 constexpr int kMostFlank = 1000;
+
+// More threads than this would be mostly waiting on each other.
+constexpr int kMostThreads = 256;
+
+int read_threads(const char* text) {
+  long n = 0;
+  if (!whole_number(text, 1, kMostThreads, n))
+    fatal("-threads takes a number of threads from 1 to %d, not \"%s\"", kMostThreads, text);
+  return static_cast<int>(n);
+}
 
 int read_flank(const char* text) {
   long n = 0;
@@ -621,6 +635,10 @@ void parse_options(int argc, char** argv, RunParams& params) {
         break;
       case Kind::Quiet:
         params.quiet = true;
+        break;
+      case Kind::Threads:
+        params.threads = read_threads(value_after(argc, argv, i, arg));
+        ++i;
         break;
       case Kind::Flush: {
         const char* value = value_after(argc, argv, i, arg);

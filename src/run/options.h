@@ -18,6 +18,7 @@ struct RunParams {
   FlushMode flush = FlushMode::Line;  // -flush
   bool progress = false;              // -progress
   bool quiet = false;                 // -quiet
+  int threads = 1;                    // -threads
 };
 
 // The value of the last occurrence of an option that takes one value, read

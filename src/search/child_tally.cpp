@@ -16,7 +16,7 @@ void ChildTally::reserve(const CHARSET& charset, const long long* occurrences) {
 }
 
 bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group,
-                         int unlisted) {
+                         int unlisted, long long bound) {
   // Nodes expanded one after the other mostly gather the same groups: the
   // member table of a window is built once and kept until the window changes.
   if (first_group != window_first_ || last_group != window_last_ || unlisted != window_unlisted_ ||
@@ -56,18 +56,22 @@ bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group
     begin_[alphabet_size + 1] = static_cast<int>(targets_.size());
     for (int x = 1; x <= charset.total_codes; ++x)
       if (counted_[x]) gathered_.push_back(x);
-    // Lists are made when first needed and never cleared beyond their count
-    // word: only the part a walk fills is ever touched.
-    for (int g = first_group; g <= last_group; ++g) {
-      if (!counted_[g] || g == unlisted || lists_[g]) continue;
-      lists_[g].reset(new (std::nothrow) int[static_cast<std::size_t>(capacity_[g])]);
-      if (!lists_[g]) error("Out of memory: couldn't allocate the positions of a group");
-    }
   } else {
     for (int x : gathered_) {
       std::fill_n(counts_.data() + static_cast<std::size_t>(x) * stride_, stride_, 0);
       counted_[x] = true;
     }
+  }
+  // Lists are made when first needed (and made larger when a walk may need
+  // more) and never cleared beyond their count word: only the part a walk
+  // fills is ever touched.
+  for (int x : gathered_) {
+    if (x <= charset.alphabet_size || x == window_unlisted_) continue;
+    const long long room = std::min(capacity_[x], bound + 2);
+    if (allocated_[x] >= room) continue;
+    lists_[x].reset(new (std::nothrow) int[static_cast<std::size_t>(room)]);
+    if (!lists_[x]) error("Out of memory: couldn't allocate the positions of a group");
+    allocated_[x] = room;
   }
   for (int x : gathered_) {
     totalled_[x] = false;

@@ -26,9 +26,11 @@ class ChildTally {
   // character that belongs to one of them counted too. Group `unlisted` (0
   // for none) is counted but gets no list: its set is made another way.
   // Returns false when nothing is gathered (the walk then need not look up
-  // sequences at all).
+  // sequences at all). No list will hold more than `bound` positions: a
+  // list's room is the smaller of that and its members' occurrences.
   bool prepare(const CHARSET& charset, int nr_classes, int first_group, int last_group,
-               int unlisted = 0);
+               int unlisted = 0, long long bound = kNoBound);
+  static constexpr long long kNoBound = 1LL << 62;
   // Forgets the last walk: no code is counted.
   void clear() {
     if (!active_) return;
@@ -84,5 +86,6 @@ class ChildTally {
   bool counted_[256] = {};
   bool totalled_[256] = {};
   long long capacity_[256] = {};
+  long long allocated_[256] = {};
   std::unique_ptr<int[]> lists_[256];
 };

@@ -7,7 +7,9 @@
 #include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "search/expander.h"
 #include "search/gstree.h"
+#include "search/lookahead.h"
 #include "search/packed_positions.h"
 #include "search/set_walk.h"
 #include "sets/set_registry.h"
@@ -52,158 +54,73 @@ void prune_rare_characters(const CHARSET& charset, int* counts, int least_positi
 }
 
 STree_Node* GSTree::insertchildren(STree_Node* node) {
-  const int alphabet_size = charset->alphabet_size;
-  const int total_codes = charset->total_codes;
-  const STree_Node* root = root_block + 1;
+  // Computed here, or ahead by another thread; committed here, in the
+  // search's order, either way.
+  Expansion* expansion = &own_expansion_;
+  if (lookahead_ != nullptr)
+    expansion = &lookahead_->expansion_of(node, *own_, own_expansion_);
+  else
+    own_->expand(node, own_expansion_);
+  STree_Node* block = commit_expansion(node, *expansion);
+  if (lookahead_ != nullptr) lookahead_->committed(*expansion);
+  return block;
+}
 
-  // A wildcard node's set may still need its offset: the distribution
-  // applies it on its way (the codes it reads lie beside those it reads
-  // anyway); the gap pass wants the set itself.
-  int moved = 0;
-  const int* set = stored_set_of(node, moved);
-  if (moved != 0 && (max_gap_nr != 0 || node->set_id->counts == nullptr)) {
-    set = set_of(node);
-    moved = 0;
-  }
-  Count_Nr_of_Classes(node, set);
-  const int P = cur_pos_counts[total_slot];
-  const int S = cur_seq_counts[total_slot];
-  if (P < minpos) return nullptr;
-  const int least = least_support();
-  if (least != 0 && S < least) return nullptr;
-  if (minstrings != 0 && cur_seq_counts[minclass] < minstringsinclass) return nullptr;
-  if (P == 1 && !(onepos && onestr)) return nullptr;
-  if (S == 1 && !onestr) return nullptr;
-
-  const int G = node->nr_groups;
-  const int W = node->wc_left;
-  const bool groups_here = !(G >= maxgrp && W == 0);
-  const int first = G < maxgrp ? alphabet_size + 1 : total_codes;
-  int last = total_codes;
-  if (nr_wc_allowed != 0 && !(W != 0 && gap_condition(node->gap_count))) last = total_codes - 1;
-  child_tally_.clear();
-  gap_tally_.clear();
-  // The wildcard child takes over this node's packed set (moved one place
-  // on) once the node is unpacked, so its own list need not be gathered;
-  // the root has no wildcard child, so its list (as long as the whole
-  // string) is never made at all.
-  const bool wildcard_here = nr_wc_allowed != 0 && last == total_codes;
-  const int moved_wildcard = wildcard_here && packs_sets_ && node != root ? total_codes : 0;
-  const int unlisted = wildcard_here && node == root ? total_codes : moved_wildcard;
-  const bool tally = groups_here && first <= last &&
-                     child_tally_.prepare(*charset, nr_classes, first, last, unlisted);
-
-  // The lists' count words are set by the distribution below; only the
-  // candidate counts need clearing here.
-  std::fill(code_counts.begin(), code_counts.end(), 0);
-  const unsigned char* stop_flag = charset->stop_flag.data();
-  {
-    // One pass distributes the positions by the code that follows them; a
-    // list holds the positions after the code, which make the child's set.
-    // The write cursor of each list lives in a local table, away from the
-    // lists' own count words, which are set once at the end.
-    int* lists[128];
-    int ends[128];
-    for (int x = 0; x <= alphabet_size; ++x) {
-      lists[x] = code_positions[x].data();
-      ends[x] = 0;
-    }
-    const unsigned char* coded = coded_string;
-    const bool* crossable = crossable_;
-    // The position the set stands for, or -1 when a moved one is dropped.
-    auto moved_on = [&](int q) __attribute__((always_inline)) {
-      return packed_positions::moved_position(q, moved, coded, crossable);
-    };
-    if (tally) {
-      SequenceCursor seq(*seq_index_, input->class_of_seq.data());
-      ChildTally& t = child_tally_;
-      // Inlined by force: as a call per element, the body reloads everything
-      // it captures and the walk costs a tenth more.
-      auto visit = [&](int q) __attribute__((always_inline)) {
-        const int p = moved == 0 ? q : moved_on(q);
-        if (p < 0) return;
-        const unsigned x = coded[p];
-        if (x == 0 || stop_flag[x]) return;
-        lists[x][++ends[x]] = p + 1;
-        seq.advance(p);
-        t.add(static_cast<int>(x), seq.seq, seq.cls, p + 1);
-      };
-      const SequenceIndex& index = *seq_index_;
-      for_each_element_requesting(set, coded_length, visit, [&](int q) {
-        __builtin_prefetch(coded + q);
-        index.prefetch(q);
-      });
-    } else {
-      auto visit = [&](int q) {
-        const int p = moved == 0 ? q : moved_on(q);
-        if (p < 0) return;
-        const unsigned x = coded[p];
-        if (x == 0 || stop_flag[x]) return;
-        lists[x][++ends[x]] = p + 1;
-      };
-      for_each_element_prefetching(set, coded_length, visit, coded);
-    }
-    for (int x = 0; x <= alphabet_size; ++x) lists[x][0] = ends[x];
-  }
-  int* counts = code_counts.data();
-  for (int x = 0; x <= alphabet_size; ++x) counts[x] = code_positions[x][0];
-
-  if (!groups_here) {
-    for (int x = 1; x <= alphabet_size; ++x)
-      if (counts[x] < least_positions()) counts[x] = 0;
-  } else {
-    for (int e = alphabet_size + 1; e <= total_codes; ++e) counts[e] = 0;
-    sum_group_counts(*charset, counts, first, last, least_positions());
-    if (node == root) {
-      counts[charset->wildcard_code] = 0;
-      if (nr_wc_allowed != 0) counts[total_codes] = 0;
-    }
-    prune_rare_characters(*charset, counts, least_positions());
-  }
-
-  bool gap_children = false;
-  // A negative gap number allows no gap (with a negative initial count the
-  // division below would, and such gap children could not even be printed).
-  if (max_gap_nr > 0 && gap_condition(node->gap_count) &&
-      (node->gap_count - 1) / no_gap_len < max_gap_nr) {
-    clean_gap_tmp();
-    if (node != root) {
-      insert_children_add_gap(node, set);
-      gap_children = true;
-    }
-  }
-
-  int J = 0;
-  for (int x = 1; x <= total_codes; ++x) J += counts[x] > 0;
-  if (gap_children)
-    for (int x = 1; x <= total_codes; ++x) J += gap_code_counts[x] > 0;
+STree_Node* GSTree::commit_expansion(STree_Node* node, Expansion& expansion) {
+  const std::size_t J = expansion.children.size();
   if (J == 0) return nullptr;
-
-  STree_Node* block = newchildren(J);
+  STree_Node* block = newchildren(static_cast<int>(J));
   node->children = block;
   block->code = 0;
-  // Characters first, then groups, in increasing code: the order in which
-  // the registry counts the characters' sets and the search queues children.
-  STree_Node* child = block + 1;
-  auto add_children = [&](const int* candidate, std::vector<std::vector<int>>& positions,
-                          ChildTally& tally, bool gap) {
-    for (int x = 1; x <= total_codes; ++x) {
-      if (candidate[x] <= 0) continue;
-      if (gap)
-        fill_gap_child(node, child, x);
-      else
-        fill_regular_child(node, child, x);
-      if (x <= alphabet_size)
-        count_and_register(child, positions[x], tally, x);
-      else if (!gap && x == moved_wildcard)
-        take_over_set(node, child, tally, x);
-      else
-        count_group_child(child, tally, x);
-      ++child;
+  for (std::size_t i = 0; i < J; ++i) {
+    const ExpansionChild& c = expansion.children[i];
+    STree_Node* child = block + 1 + i;
+    if (c.gap)
+      fill_gap_child(node, child, c.code);
+    else
+      fill_regular_child(node, child, c.code);
+    const int* counts = expansion.counts(i);
+    child->nr_seqs = static_cast<std::uint16_t>(counts[total_slot]);
+    child->freq = static_cast<std::uint16_t>(counts[freq_slot]);
+    Set_ID* id = nullptr;
+    switch (c.kind) {
+      case ExpansionChild::Kind::Character:
+        // A child the search will not queue is never read again: its set is
+        // not kept, but it is counted as stored, so that the registry's
+        // counters and progress marks stay those of a registry that keeps it.
+        if (abandonequal == 0 && !c.queued) {
+          set_registry->count_unstored_set();
+          continue;
+        }
+        id = abandonequal != 0 ? set_registry->Insert_Set_Copy(expansion.take_set(i), child->freq)
+                               : set_registry->Insert_Single_Block(expansion.take_set(i));
+        child->set_id = id;
+        if (id->node != nullptr) continue;  // an equal set registered before
+        break;
+      case ExpansionChild::Kind::TakeOver:
+        if (!c.queued) continue;
+        // The node has been expanded and is never read again: its packed
+        // set, moved one place on, is the wildcard child's.
+        id = set_registry->new_setid();
+        id->set = node->set_id->set;
+        node->set_id->set = nullptr;
+        packed_positions::move_on(id->set);
+        child->set_id = id;
+        break;
+      case ExpansionChild::Kind::Group:
+        if (!c.queued) continue;
+        // A group child keeps its set and counts in a handle taken outside
+        // the registry's trees and counters: the character children are
+        // what the registry stores and counts, and duplicate detection
+        // never looked at groups.
+        id = set_registry->new_setid();
+        id->set = expansion.take_set(i);
+        child->set_id = id;
+        break;
     }
-  };
-  add_children(counts, code_positions, child_tally_, false);
-  if (gap_children) add_children(gap_code_counts.data(), gap_code_positions, gap_tally_, true);
+    id->node = child;
+    keep_counts(id, counts);
+  }
   return block;
 }
 
@@ -259,73 +176,9 @@ void GSTree::fill_gap_child(STree_Node* node, STree_Node* child, int x) {
                                      static_cast<double>(charset->cost[x]));
 }
 
-void GSTree::use_tallied_counts(STree_Node* child, ChildTally& tally, int x) {
-  cur_seq_counts = tally.counts(x);
-  cur_pos_counts = cur_seq_counts + nr_classes + 2;
-  child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
-  child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
-}
-
-void GSTree::keep_counts(Set_ID* id) {
+void GSTree::keep_counts(Set_ID* id, const int* counts) {
   const int slots = nr_classes + 2;
   int* block = set_registry->new_counts(2 * slots);
-  std::memcpy(block, cur_seq_counts, sizeof(int) * slots);
-  std::memcpy(block + slots, cur_pos_counts, sizeof(int) * slots);
+  std::memcpy(block, counts, sizeof(int) * 2 * slots);
   id->counts = block;
-}
-
-void GSTree::count_and_register(STree_Node* child, std::vector<int>& positions, ChildTally& tally,
-                                int x) {
-  int* list = positions.data();
-  if (tally.counted(x)) {
-    use_tallied_counts(child, tally, x);
-  } else {
-    Count_Nr_of_Classes(list);
-    child->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
-    child->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
-  }
-  // Without duplicate detection a child that the search will not queue is
-  // never read again (group siblings keep sets of their own): its set need
-  // not be stored, but it is counted as stored, so that the registry's
-  // counters and progress marks stay those of a registry that keeps it.
-  if (abandonequal == 0 && !may_be_queued(child, least_support())) {
-    set_registry->count_unstored_set();
-    return;
-  }
-  Set_ID* id = abandonequal != 0 ? set_registry->Insert_Set(list, child->freq)
-               : packs_sets_    ? set_registry->Insert_Single_Block(
-                                   packed_positions::pack(list, pack_scratch_))
-                                : set_registry->Insert_Single_Set(list);
-  child->set_id = id;
-  if (id->node == nullptr) {
-    id->node = child;
-    keep_counts(id);
-  }
-}
-
-void GSTree::take_over_set(STree_Node* node, STree_Node* child, ChildTally& tally, int x) {
-  use_tallied_counts(child, tally, x);
-  if (!may_be_queued(child, least_support())) return;
-  // The node has been unpacked for this expansion and is never read again.
-  Set_ID* id = set_registry->new_setid();
-  id->set = node->set_id->set;
-  node->set_id->set = nullptr;
-  packed_positions::move_on(id->set);
-  id->node = child;
-  keep_counts(id);
-  child->set_id = id;
-}
-
-void GSTree::count_group_child(STree_Node* child, ChildTally& tally, int x) {
-  use_tallied_counts(child, tally, x);
-  if (!may_be_queued(child, least_support())) return;
-  // A group child that may be queued keeps its set (packed) and counts in a
-  // handle taken outside the registry's trees and counters: the character
-  // children are what the registry stores and counts, and duplicate
-  // detection never looked at groups.
-  Set_ID* id = set_registry->new_setid();
-  id->set = packed_positions::pack(tally.list(x), pack_scratch_);
-  id->node = child;
-  keep_counts(id);
-  child->set_id = id;
 }

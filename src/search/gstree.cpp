@@ -9,6 +9,7 @@
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/report_stream.h"
+#include "search/lookahead.h"
 #include "sets/set_registry.h"
 #include "search/p_queue.h"
 #include "sets/sets.h"
@@ -129,53 +130,48 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
   }
   std::fprintf(report_file(), "# Character set size: %d\n", charset->alphabet_size);
 
-  const int total_codes = charset->total_codes;
-  const int alphabet_size = charset->alphabet_size;
-  const std::size_t full = static_cast<std::size_t>(coded_length) + 2;
   try {
-    // The separator's list is reported at full size but not made: no
-    // position is ever distributed to the separator (the root's set is
-    // built directly). The group lists are made when a walk first needs them.
-    code_counts.assign(total_codes + 1, 0);
-    code_positions.resize(alphabet_size + 1);
-    code_positions[0].assign(2, 0);
-    if (verbose_level > 3) std::fprintf(report_file(), "# Char nr. 0 gets space %zu\n", full);
-    for (int k = 1; k <= alphabet_size; ++k) {
-      if (verbose_level > 3)
-        std::fprintf(report_file(), "# Char nr. %d gets space %lld\n", k, occurrences[k]);
-      code_positions[k].assign(static_cast<std::size_t>(occurrences[k]) + 2, 0);
-    }
-    cleantmp();
-    if (max_gap_nr != 0) {
-      gap_code_counts.assign(total_codes + 1, 0);
-      gap_code_positions.resize(alphabet_size + 1);
-      gap_code_positions[0].assign(2, 0);
-      if (verbose_level > 3) std::fprintf(report_file(), "# Char nr. *%d gets space %zu\n", 0, full);
-      for (int k = 1; k <= alphabet_size; ++k) {
-        if (verbose_level > 3) {
-          std::fprintf(report_file(), "# Char nr. *%d %d ", k + total_codes, k + 128);
-          charset->print(static_cast<char>(k + 128));
-          std::fprintf(report_file(), " gets space %lld\n", occurrences[k]);
-        }
-        gap_code_positions[k].assign(static_cast<std::size_t>(occurrences[k]) + 2, 0);
-      }
-      clean_gap_tmp();
-    }
+    for (int v = 0; v < 256; ++v) occurrences_[v] = occurrences[v];
     seq_index_ = std::make_unique<SequenceIndex>(input->seq_of_pos.data(), input->seq_end.data(),
                                                  input->nr_sequences, coded_length);
-    for (int x = 1; x <= alphabet_size; ++x) crossable_[x] = charset->stop_flag[x] == 0;
-    child_tally_.reserve(*charset, occurrences);
-    gap_tally_.reserve(*charset, occurrences);
+    for (int x = 1; x <= charset->alphabet_size; ++x) crossable_[x] = charset->stop_flag[x] == 0;
     pos_counts.assign(nr_classes + 2, 0);
     seq_counts.assign(nr_classes + 2, 0);
+    total_slot = nr_classes + 1;
+    freq_slot = freq_set != 0 ? freq_set : total_slot;
+    search_input_.charset = charset;
+    search_input_.coded = coded_string;
+    search_input_.coded_length = coded_length;
+    search_input_.seq_index = seq_index_.get();
+    search_input_.class_of_seq = input->class_of_seq.data();
+    search_input_.nr_classes = nr_classes;
+    search_input_.total_slot = total_slot;
+    search_input_.freq_slot = freq_slot;
+    search_input_.crossable = crossable_;
+    search_input_.occurrences = occurrences_;
+    search_input_.floor = floor_;
+    own_ = std::make_unique<Expander>(search_input_, true);
   } catch (const std::bad_alloc&) {
     error("Out of memory: couldn't allocate the scratch arrays of the pattern trie");
+  }
+  if (verbose_level > 3) {
+    // The room each code's list of positions gets (the separator's is never filled).
+    const std::size_t full = static_cast<std::size_t>(coded_length) + 2;
+    std::fprintf(report_file(), "# Char nr. 0 gets space %zu\n", full);
+    for (int k = 1; k <= charset->alphabet_size; ++k)
+      std::fprintf(report_file(), "# Char nr. %d gets space %lld\n", k, occurrences[k]);
+    if (max_gap_nr != 0) {
+      std::fprintf(report_file(), "# Char nr. *%d gets space %zu\n", 0, full);
+      for (int k = 1; k <= charset->alphabet_size; ++k) {
+        std::fprintf(report_file(), "# Char nr. *%d %d ", k + charset->total_codes, k + 128);
+        charset->print(static_cast<char>(k + 128));
+        std::fprintf(report_file(), " gets space %lld\n", occurrences[k]);
+      }
+    }
   }
   show_occurrence_counts = 1;
   cur_pos_counts = pos_counts.data();
   cur_seq_counts = seq_counts.data();
-  total_slot = nr_classes + 1;
-  freq_slot = freq_set != 0 ? freq_set : total_slot;
   binomial_prob_compare = binomial_prob < 0 ? -binomial_prob : binomial_prob;
   print_settings_echo(freq_slot);
 }
@@ -201,16 +197,6 @@ STree_Node* GSTree::newchildren(int n) {
   block->nr_children = static_cast<std::uint8_t>(n);
   block->nr_unexpanded() = static_cast<std::uint8_t>(n);
   return block;
-}
-
-void GSTree::cleantmp() {
-  for (int& c : code_counts) c = 0;
-  for (auto& list : code_positions) list[0] = 0;
-}
-
-void GSTree::clean_gap_tmp() {
-  for (int& c : gap_code_counts) c = 0;
-  for (auto& list : gap_code_positions) list[0] = 0;
 }
 
 void GSTree::test() {

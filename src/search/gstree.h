@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "run/globals.h"
-#include "search/child_tally.h"
+#include "search/expander.h"
 #include "search/set_walk.h"
 #include "search/support_floor.h"
 
@@ -18,6 +18,7 @@ struct Set_ID;
 class p_queue;
 class Results;
 class ProgressMeter;
+class Lookahead;
 
 // One trie node, or (as record 0 of a children block) the block header.
 // In a header `nr_groups` counts the children not yet expanded and
@@ -95,6 +96,10 @@ class GSTree {
   const int* current_pos_counts() const { return cur_pos_counts; }
   const int* current_seq_counts() const { return cur_seq_counts; }
 
+  // Expansions computed by `threads` threads in all (the search's own among
+  // them) when the search begins; 1: by the search alone.
+  void set_threads(int threads) { threads_ = threads; }
+
   STree_Node* newchildren(int n);
   void test();
   int STreePQ();
@@ -114,10 +119,6 @@ class GSTree {
   unsigned char* coded_string;
   int coded_length;
   STree_Node* root_block;
-  std::vector<int> code_counts;
-  std::vector<std::vector<int>> code_positions;
-  std::vector<int> gap_code_counts;
-  std::vector<std::vector<int>> gap_code_positions;
   Set_of_Sets* set_registry;
   Sets* sets;
   int* cur_pos_counts;
@@ -138,12 +139,12 @@ class GSTree {
   // sequences than the floor has fewer positions too.
   int least_positions() const { return floor_ == nullptr ? minpos : std::max(minpos, floor_->value()); }
 
-  void cleantmp();
-  void clean_gap_tmp();
   STree_Node* insertchildren(STree_Node* node);
-  // Points the current counts at the own arrays and clears them.
+  // Makes the children an expansion found: the trie's block, the registry's
+  // sets and counts, in the children's order.
+  STree_Node* commit_expansion(STree_Node* node, Expansion& expansion);
+  // Points the current counts at the own arrays.
   void start_own_count();
-  int insert_children_add_gap(STree_Node* node, const int* set);
   int handle_equal_nodes(STree_Node* n);
   int Propagate_cost(STree_Node* n, float d);
   int Propagate_Best_pat(STree_Node* n);
@@ -163,13 +164,16 @@ class GSTree {
   const STree_Node* prefix_header_ = nullptr;
   std::string prefix_codes_;
 
-  // The group children of the node being expanded, their sets and counts
-  // (and the counts of their member characters), gathered in the
-  // distribution and in the gap pass.
-  ChildTally child_tally_;
-  ChildTally gap_tally_;
   // The sequence of a position, for the walks that count sequences.
   std::unique_ptr<SequenceIndex> seq_index_;
+  long long occurrences_[256] = {};
+  SearchInput search_input_;
+  // The search's own expander (and its unpacked sets for the report), the
+  // expansion it fills, and the threads that compute ahead (null: none).
+  std::unique_ptr<Expander> own_;
+  Expansion own_expansion_;
+  std::unique_ptr<Lookahead> lookahead_;
+  int threads_ = 1;
 
   // Whether the sets of character children are kept packed too: where
   // groups or wildcards make the queue hold many large sets, packing them
@@ -178,30 +182,15 @@ class GSTree {
   // packing them costs a sixth of the time. Duplicate detection compares
   // sets as the registry stores them, so it keeps them unpacked.
   bool packs_sets_ = false;
-  // Whether the set of a node is packed: a group node's always, a character
-  // node's (but the root's) when packs_sets_.
-  bool has_packed_set(const STree_Node* node) const;
   // The position set of a node that is reported or expanded (every such
   // node keeps one); a packed set comes unpacked as a list.
-  const int* set_of(STree_Node* node);
-  // The same as stored, with the offset (see packed_positions) still to be
-  // applied, for the walk that can apply it on its way.
-  const int* stored_set_of(STree_Node* node, int& offset);
-  std::vector<int> unpacked_;                 // a packed set, unpacked
-  const STree_Node* unpacked_for_ = nullptr;  // the node whose set unpacked_ holds
-  int unpacked_offset_ = 0;                   // the offset unpacked_ still needs
-  std::vector<unsigned char> pack_scratch_;
+  const int* set_of(STree_Node* node) { return own_->set_of(node); }
+  bool has_packed_set(const STree_Node* node) const { return own_->has_packed_set(node); }
   void fill_regular_child(STree_Node* node, STree_Node* child, int x);
   void fill_gap_child(STree_Node* node, STree_Node* child, int x);
-  // Points the current counts at a tallied code's counts (valid until the
-  // next expansion) and takes the child's sequence numbers from them.
-  void use_tallied_counts(STree_Node* child, ChildTally& tally, int x);
-  // A child's count block, kept with its handle so that it is never counted again.
-  void keep_counts(Set_ID* id);
-  void count_and_register(STree_Node* child, std::vector<int>& positions, ChildTally& tally, int x);
-  void count_group_child(STree_Node* child, ChildTally& tally, int x);
-  // The wildcard child of `node` made from the node's own packed set.
-  void take_over_set(STree_Node* node, STree_Node* child, ChildTally& tally, int x);
+  // A child's count block (sequences, then positions, per class slot), kept
+  // with its handle so that it is never counted again.
+  void keep_counts(Set_ID* id, const int* counts);
   bool crossable_[256] = {};  // codes a wildcard may stand for
   void print_position_set(const int* set, std::FILE* out);
   // The node's position set as -showsets shows it.

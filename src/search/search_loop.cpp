@@ -10,6 +10,7 @@
 #include "run/progress.h"
 #include "run/report_stream.h"
 #include "search/gstree.h"
+#include "search/lookahead.h"
 #include "search/p_queue.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
@@ -53,6 +54,7 @@ Set_of_Sets& GSTree::start_registry() {
   registry_ = std::make_unique<Set_of_Sets>(coded_length, input->nr_sequences);
   set_registry = registry_.get();
   sets = set_registry->sets.get();
+  own_->start(root_block == nullptr ? nullptr : root_block + 1, packs_sets_, sets);
   return *registry_;
 }
 
@@ -63,9 +65,9 @@ const Set_of_Sets& GSTree::registry() const {
 
 int GSTree::STreePQ() {
   packs_sets_ = abandonequal == 0 && (maxgrp != 0 || nr_wc_allowed != 0);
+  root_block = newchildren(1);
   start_registry();
 
-  root_block = newchildren(1);
   root_block->parent() = nullptr;
   root_block->code = 0;
   STree_Node* root = root_block + 1;
@@ -77,7 +79,6 @@ int GSTree::STreePQ() {
   root->wc_left = static_cast<std::int8_t>(nr_wc_allowed);
   root->wc_run = 0;
 
-  cleantmp();
   {
     // Every position but 0: built straight into the bit array that a list of
     // that size would be stored as.
@@ -97,6 +98,17 @@ int GSTree::STreePQ() {
   std::memcpy(total_string_count, cur_seq_counts, sizeof(int) * (nr_classes + 2));
 
   queue_ = std::make_unique<p_queue>(100000, "MIN");
+  // Other threads compute expansions ahead only where an expansion depends
+  // on nothing but its node: equal sets move subtrees, and a rising floor
+  // prunes by what was found before (the run refuses both with threads).
+  if (threads_ > 1 && abandonequal == 0 && floor_ == nullptr) {
+    // What the expansions held ahead come from is at most a quarter of the
+    // string's positions: their sets stay small beside the queue's.
+    const SearchInput& shared = own_->input();
+    lookahead_ = std::make_unique<Lookahead>(
+        threads_ - 1, [&shared] { return std::make_unique<Expander>(shared, false); },
+        coded_length / 4);
+  }
   p_queue* queue = queue_.get();
   int order_counter = 0;
   if (floor_ != nullptr && floor_->wants_queued() && minlevel <= 0) floor_->queued(root->nr_seqs);
@@ -118,6 +130,16 @@ int GSTree::STreePQ() {
     if (!early_release) return;
     set_registry->recycle_handle_early(child->set_id);
     child->set_id = nullptr;
+  };
+  // Whether a node's expansion is worth handing to another thread: below a
+  // few hundred positions computing it costs less than telling another
+  // thread of it (a search of millions of such nodes ran 2.5 times slower
+  // with every node offered).
+  constexpr int kWorthOffering = 512;
+  const int positions_slot = 2 * nr_classes + 3;  // of a count block: all positions
+  auto worth_offering = [&](const STree_Node* k) {
+    return k->set_id != nullptr && k->set_id->counts != nullptr &&
+           k->set_id->counts[positions_slot] >= kWorthOffering;
   };
   int last_frequency = root->freq;
   int node_count = 0;
@@ -183,10 +205,15 @@ int GSTree::STreePQ() {
           continue;
         }
         if (may_be_queued(child, least_support())) {
-          queue->insert(child, priority_of(child, order_counter));
+          const float priority = priority_of(child, order_counter);
+          queue->insert(child, priority);
           if (floor_ != nullptr && floor_->wants_queued() && child->level >= minlevel) floor_->queued(child->nr_seqs);
-        } else
-          child_done(child);
+          if (child->set_id != nullptr) child->set_id->node = child;
+          if (lookahead_ != nullptr && child->level < maxlevel && worth_offering(child))
+            lookahead_->offer(child, priority, child->set_id->counts[positions_slot]);
+          continue;
+        }
+        child_done(child);
         if (child->set_id != nullptr) child->set_id->node = child;
       }
     }
@@ -214,6 +241,7 @@ int GSTree::STreePQ() {
       }
     }
   }
+  lookahead_.reset();
   std::fprintf(report_file(), "\n# Tree is ready. Maximum depth (levels): %d and treenodes: %d\n",
                deepest, node_count);
   if (progress != nullptr) progress->finish(node_count);

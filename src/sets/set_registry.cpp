@@ -46,8 +46,9 @@ void Set_of_Sets::count_new_set() {
   if (nr_sets % 1000 == 0) std::fputc(':', chatter_file());
 }
 
-Set_ID* Set_of_Sets::Insert_Set(const int* set, int slot) {
-  int* copy = sets->min_copy(set);
+Set_ID* Set_of_Sets::Insert_Set(const int* set, int slot) { return Insert_Set_Copy(sets->min_copy(set), slot); }
+
+Set_ID* Set_of_Sets::Insert_Set_Copy(int* copy, int slot) {
   if (slot > nr_slots) slot = nr_slots;
   if (slot < 0) {
     Sets::del_set(copy);

@@ -42,6 +42,9 @@ class Set_of_Sets {
   // Stores a copy of `set` in the slot's tree (slots above S use S), or
   // returns the handle of an equal set already there.
   Set_ID* Insert_Set(const int* set, int slot);
+  // The same for a copy already made (Sets::min_copy), which the registry
+  // takes over (and frees when an equal set is there).
+  Set_ID* Insert_Set_Copy(int* copy, int slot);
   // Stores a copy of `set` in a handle of its own, outside every tree.
   Set_ID* Insert_Single_Set(const int* set);
   // The same for a block the caller has made in a form of its own (one

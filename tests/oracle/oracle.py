@@ -611,7 +611,7 @@ def random_args(rng, mode, genorder, nr_files, nr_classes, big):
     return [str(w) for w in a]
 
 
-def check_random(binary, mode, seeds, first_seed):
+def check_random(binary, mode, seeds, first_seed, threads=1):
     runs = failures = 0
     for seed in range(first_seed, first_seed + seeds):
         rng = random.Random('%s-%d' % (mode, seed))
@@ -629,7 +629,9 @@ def check_random(binary, mode, seeds, first_seed):
                         break
                     except OverflowError:
                         pass
-                proc = subprocess.run(['morva'] + args, executable=binary, cwd=work,
+                # The model knows nothing of threads: the search must not either.
+                extra = ['-threads', str(threads)] if threads > 1 else []
+                proc = subprocess.run(['morva'] + extra + args, executable=binary, cwd=work,
                                       stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
             runs += 1
             problems = model.self_check()
@@ -675,10 +677,12 @@ def main():
     ap.add_argument('--seeds', type=int, default=40)
     ap.add_argument('--first-seed', type=int, default=1)
     ap.add_argument('--golden', nargs='+', default=[])
+    ap.add_argument('--threads', type=int, default=1)
     opts = ap.parse_args()
     ok = check_golden(opts.golden) if opts.golden else True
     if opts.binary:
-        ok = check_random(os.path.abspath(opts.binary), opts.mode, opts.seeds, opts.first_seed) and ok
+        ok = check_random(os.path.abspath(opts.binary), opts.mode, opts.seeds, opts.first_seed,
+                          opts.threads) and ok
     return 0 if ok else 1
 
 
