@@ -12,6 +12,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import family_ranks  # noqa: E402
 import gen_corpus  # noqa: E402
 import run_bench  # noqa: E402
 import search_work  # noqa: E402
@@ -205,6 +206,29 @@ class SearchWorkTest(unittest.TestCase):
         # 2 s over 100 M positions is 20 ns; the bare mix 10 ns allows 15.
         self.assertEqual(search_work.per_position_table(0.2, rows, costs)[2],
                          "| wildcard | 20.0 | 10.0 | 15.0 | no |")
+
+
+class FamilyRanksTest(unittest.TestCase):
+    def test_repeats_counted_overlapping(self):
+        found = family_ranks.occurrences([("a", "xggmggmggm"), ("b", "GGM")], "GGMGGM")
+        self.assertEqual(found, {"a": [(2, 7), (5, 10)]})
+
+    def test_first_row_overlapping_half_the_holders(self):
+        # The motif at 10..14 in four sequences; a site shares a position or misses.
+        known = {s: [(10, 14)] for s in "abcd"}
+        def site(pattern, seq, start, matched, cls="1"):
+            return {"pattern": pattern, "sequence": seq, "class": cls, "start": str(start),
+                    "matched": matched}
+        sites = family_ranks.class1_sites([
+            site("P1", "a", 12, "XX"),              # inside: one sequence only
+            site("P1", "b", 15, "XXX"),             # starts just after
+            site("P1", "c", 10, "XXX", cls="2"),    # class 2: not a member's site
+            site("P2", "c", 7, "XXXX"),             # 7..10: touches the first position
+            site("P2", "d", 14, "X"),               # the last position
+        ])
+        rows = [{"pattern": "P1"}, {"pattern": "P2"}]
+        self.assertIs(family_ranks.first_overlapping_row(rows, sites, known), rows[1])
+        self.assertIsNone(family_ranks.first_overlapping_row(rows[:1], sites, known))
 
 
 if __name__ == "__main__":
