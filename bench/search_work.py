@@ -19,7 +19,9 @@ median CPU time (user + system) of a few runs and prints, per search:
   bare distribution's cost at the search's own mix of set sizes (what
   `bench_sets` measures for reading each position's code and appending it to
   that code's list, sets of 4 K, 40 K and 400 K positions scattered over
-  10 M), and whether it is within 1.5 times that.
+  10 M), and whether it is within 1.5 times that; with --threads N also the
+  wall time per position of the same searches at -threads N (set-up wall
+  time excluded), beside the same bound.
 
 Run on an idle machine; quote the ratios, not single times:
 
@@ -34,6 +36,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -101,43 +104,60 @@ def bare_costs(bench_sets, repeat):
     return costs
 
 
-def per_position_table(setup, rows, costs):
+def per_position_table(setup, rows, costs, threads=None):
     """ns a walked position against 1.5 times the bare distribution at the same set sizes."""
-    lines = ["| search | ns a walked position | bare distribution at its set sizes (ns) "
-             "| 1.5 x bare | within |",
-             "|---|---|---|---|---|"]
+    head = "| search | ns a walked position (CPU) | bare distribution at its set sizes (ns) | 1.5 x bare | within |"
+    rule = "|---|---|---|---|---|"
+    if threads:
+        head += f" wall ns a position at -threads {threads} | within |"
+        rule += "---|---|"
+    lines = [head, rule]
     for r in rows:
-        ns = 1e9 * (r["cpu"] - setup) / r["positions"] if r["positions"] else float("nan")
+        ns = 1e9 * (r["cpu"] - setup["cpu"]) / r["positions"] if r["positions"] else float("nan")
         bare = sum(share * costs[n] for share, (_, n) in zip(r["shares"], SIZE_BUCKETS))
-        lines.append(f"| {r['name']} | {ns:.1f} | {bare:.1f} | {1.5 * bare:.1f} | "
-                     f"{'yes' if ns <= 1.5 * bare else 'no'} |")
+        line = (f"| {r['name']} | {ns:.1f} | {bare:.1f} | {1.5 * bare:.1f} | "
+                f"{'yes' if ns <= 1.5 * bare else 'no'} |")
+        if threads:
+            wall = 1e9 * (r["wall_threads"] - setup["wall"]) / r["positions"]
+            line += f" {wall:.1f} | {'yes' if wall <= 1.5 * bare else 'no'} |"
+        lines.append(line)
     return lines
 
 
-def cpu_run(argv, report_path):
-    """CPU seconds (user + system) of one run whose report goes to report_path."""
+def cpu_run(argv, report_path, wall=False):
+    """CPU seconds (user + system) of one run whose report goes to report_path
+    (with wall: its wall seconds instead)."""
+    start = time.monotonic()
     with open(report_path, "wb") as out:
         proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.DEVNULL)
         _, status, usage = os.wait4(proc.pid, 0)
     if status != 0:
         sys.exit(f"search_work: {' '.join(argv)} exited with status {status}")
-    return usage.ru_utime + usage.ru_stime
+    return time.monotonic() - start if wall else usage.ru_utime + usage.ru_stime
 
 
-def measure(binary, corpus_file, repeat):
+def measure(binary, corpus_file, repeat, threads=None):
     ms = cut(Corpus("", [corpus_file], "", 0, True).sequences())
     base = [binary, "-f", corpus_file, "-minstrings", str(ms)]
     rows = []
     with tempfile.TemporaryDirectory() as work:
         report = os.path.join(work, "report.txt")
-        setup = statistics.median(cpu_run(base + ["-maxlevel", "0"], report) for _ in range(repeat))
+        setup = {"cpu": statistics.median(cpu_run(base + ["-maxlevel", "0"], report) for _ in range(repeat)),
+                 "wall": statistics.median(cpu_run(base + ["-maxlevel", "0"], report, True)
+                                           for _ in range(repeat))}
         for name, extra, target in SEARCHES:
-            times = [cpu_run(base + ["-maxlevel", str(MAXLEVEL)] + extra, report) for _ in range(repeat)]
+            argv = base + ["-maxlevel", str(MAXLEVEL)] + extra
+            wall_threads = None
+            if threads:
+                wall_threads = statistics.median(cpu_run(argv + ["-threads", str(threads)], report, True)
+                                                 for _ in range(repeat))
+            times = [cpu_run(argv, report) for _ in range(repeat)]
             with open(report, "rb") as f:
                 patterns, positions, depth = report_work(f)
             with open(report, "rb") as f:
                 shares = bucket_shares(f)
             rows.append({"name": name, "target": target, "cpu": statistics.median(times),
+                         "wall_threads": wall_threads,
                          "patterns": patterns, "positions": positions, "depth": depth,
                          "shares": shares})
     return ms, setup, rows
@@ -150,11 +170,11 @@ def table(setup, rows):
              "| ns a position at the target |",
              "|---|---|---|---|---|---|---|---|"]
     for r in rows:
-        work = r["cpu"] - setup
+        work = r["cpu"] - setup["cpu"]
         ns = 1e9 * work / r["positions"] if r["positions"] else float("nan")
         allowed = "-"
         if r["target"] is not None and r["positions"]:
-            allowed = f"{1e9 * (r['target'] * plain['cpu'] - setup) / r['positions']:.1f}"
+            allowed = f"{1e9 * (r['target'] * plain['cpu'] - setup['cpu']) / r['positions']:.1f}"
         depth_note = "" if r["depth"] is None or r["depth"] < MAXLEVEL else " (some at -maxlevel)"
         lines.append(f"| {r['name']} | {r['patterns']} | {r['positions'] / 1e6:.1f}{depth_note} | "
                      f"{r['positions'] / plain['positions']:.2f} | {r['cpu']:.2f} | "
@@ -169,18 +189,19 @@ def main(argv=None):
     parser.add_argument("--corpus", default="protein_10M")
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--bench-sets", help="the bench_sets binary: add the per-position table")
+    parser.add_argument("--threads", type=int, help="also the wall time per position at -threads N")
     args = parser.parse_args(argv)
     corpus_file = os.path.join(args.data, args.corpus + ".txt")
-    ms, setup, rows = measure(os.path.abspath(args.binary), corpus_file, args.repeat)
+    ms, setup, rows = measure(os.path.abspath(args.binary), corpus_file, args.repeat, args.threads)
     print(f"{args.corpus}, -minstrings {ms} -maxlevel {MAXLEVEL}, median of {args.repeat} runs; "
-          f"set-up (-maxlevel 0) {setup:.2f} CPU s")
+          f"set-up (-maxlevel 0) {setup['cpu']:.2f} CPU s, {setup['wall']:.2f} wall s")
     print("\n".join(table(setup, rows)))
     if args.bench_sets:
         costs = bare_costs(os.path.abspath(args.bench_sets), args.repeat)
         print()
         print("bare distribution (bench_sets DistributeList, median of %d): %s" % (
             args.repeat, ", ".join(f"{n // 1000} K {c:.1f} ns" for n, c in sorted(costs.items()))))
-        print("\n".join(per_position_table(setup, rows, costs)))
+        print("\n".join(per_position_table(setup, rows, costs, args.threads)))
 
 
 if __name__ == "__main__":

@@ -189,7 +189,7 @@ class SearchWorkTest(unittest.TestCase):
             {"name": "wildcard", "target": 8.0, "cpu": 10.0, "patterns": 90, "positions": 100_000_000,
              "depth": 12},
         ]
-        lines = search_work.table(0.2, rows)
+        lines = search_work.table({"cpu": 0.2, "wall": 0.2}, rows)
         self.assertEqual(len(lines), 4)
         # 0.8 s of search over 10 M positions; at the target, 8 s less the set-up over 100 M.
         self.assertEqual(lines[2], "| plain | 10 | 10.0 | 1.00 | 1.00 | 1.00 | 80.0 | - |")
@@ -203,9 +203,14 @@ class SearchWorkTest(unittest.TestCase):
         self.assertAlmostEqual(shares[1], 5000 / 5100)
         rows = [{"name": "wildcard", "cpu": 2.2, "positions": 100_000_000, "shares": [0.5, 0.5, 0, 0]}]
         costs = {4_000: 12.0, 40_000: 8.0, 400_000: 2.0}
-        # 2 s over 100 M positions is 20 ns; the bare mix 10 ns allows 15.
-        self.assertEqual(search_work.per_position_table(0.2, rows, costs)[2],
+        # 2 s over 100 M positions is 20 ns; the bare mix 10 ns allows 15; at
+        # two threads 1.3 s of wall time less the set-up's 0.1 s is 12 ns.
+        setup = {"cpu": 0.2, "wall": 0.1}
+        self.assertEqual(search_work.per_position_table(setup, rows, costs)[2],
                          "| wildcard | 20.0 | 10.0 | 15.0 | no |")
+        rows[0]["wall_threads"] = 1.3
+        self.assertEqual(search_work.per_position_table(setup, rows, costs, 2)[2],
+                         "| wildcard | 20.0 | 10.0 | 15.0 | no | 12.0 | yes |")
 
 
 class FamilyRanksTest(unittest.TestCase):

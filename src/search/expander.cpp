@@ -34,8 +34,10 @@ inline bool may_queue(int sequences, int least) {
 
 int* Expansion::add_counts(int stride) {
   stride_ = static_cast<std::size_t>(stride);
-  counts_.resize((children.size() + 1) * stride_);
-  return counts_.data() + children.size() * stride_;
+  const std::size_t at = children.size() * stride_;
+  // Grown in steps, never shrunk: an expansion's room is reused by the next.
+  if (counts_.size() < at + stride_) counts_.resize(2 * (at + stride_));
+  return counts_.data() + at;
 }
 
 void Expansion::clear() {
@@ -160,8 +162,8 @@ void Expander::count(const int* set, int* pos, int* seq) const {
   seq[nr_classes + 1] = sequences;
 }
 
-bool Expander::add_child(Expansion& out, int x, bool gap, ExpansionChild::Kind kind, const int* seq,
-                         const int* pos) {
+inline bool Expander::add_child(Expansion& out, int x, bool gap, ExpansionChild::Kind kind, const int* seq,
+                                const int* pos) {
   const int slots = in_.nr_classes + 2;
   int* counts = out.add_counts(2 * slots);
   std::memcpy(counts, seq, sizeof(int) * slots);
