@@ -8,6 +8,12 @@
 
 namespace {
 
+thread_local bool faults_deferred = false;
+
+void throw_if_deferred() {
+  if (faults_deferred) throw DeferredFault{};
+}
+
 void flush_before_message() {
   // The report first, so that it and the message interleave as they were
   // written; then standard output when it is a different stream, which
@@ -19,7 +25,11 @@ void flush_before_message() {
 
 }  // namespace
 
+FaultsDeferred::FaultsDeferred() : before_(faults_deferred) { faults_deferred = true; }
+FaultsDeferred::~FaultsDeferred() { faults_deferred = before_; }
+
 void fatal_exit() {
+  throw_if_deferred();
   flush_before_message();
   std::fflush(stderr);
 #ifdef MORVA_FUZZ
@@ -30,18 +40,21 @@ void fatal_exit() {
 }
 
 void error(const char* message) {
+  throw_if_deferred();
   flush_before_message();
   std::fprintf(stderr, "%s\n", message);
   fatal_exit();
 }
 
 void error(const char* message, const char* text) {
+  throw_if_deferred();
   flush_before_message();
   std::fprintf(stderr, "%s %s\n", message, text ? text : "");
   fatal_exit();
 }
 
 void error(const char* message, long long number) {
+  throw_if_deferred();
   flush_before_message();
   std::fprintf(stderr, "%s %lld\n", message, number);
   fatal_exit();
@@ -68,6 +81,7 @@ void warning(const char* format, ...) {
 }
 
 void fatal(const char* format, ...) {
+  throw_if_deferred();
   va_list args;
   va_start(args, format);
   write_message("morva: error: ", format, args);

@@ -30,6 +30,23 @@ struct FatalError {
 };
 #endif
 
+// Work computed ahead for the search (-threads) must not end the process:
+// while a FaultsDeferred lives, a fatal fault on its thread throws
+// DeferredFault instead, before anything is written, and the work is given
+// back to the search, which meets the same fault when it reaches that work
+// and ends the run as one thread does.
+struct DeferredFault {};
+class FaultsDeferred {
+ public:
+  FaultsDeferred();
+  ~FaultsDeferred();
+  FaultsDeferred(const FaultsDeferred&) = delete;
+  FaultsDeferred& operator=(const FaultsDeferred&) = delete;
+
+ private:
+  bool before_;
+};
+
 // Messages beyond the classic texts, so that scripts can tell them apart:
 // warning() writes "morva: warning: " and the formatted text and a newline to
 // standard error and returns; fatal() writes "morva: error: " and the text

@@ -1,5 +1,9 @@
 #include "search/lookahead.h"
 
+#include <system_error>
+
+#include "run/error.h"
+
 namespace {
 
 // Expansions a thread may have computed ahead and not yet committed. While
@@ -22,7 +26,13 @@ Lookahead::Lookahead(int workers, const std::function<std::unique_ptr<Expander>(
   for (int w = 0; w < workers; ++w) expanders_.push_back(make());
   for (int w = 0; w < workers; ++w) {
     Expander* expander = expanders_[static_cast<std::size_t>(w)].get();
-    threads_.emplace_back([this, expander] { work(*expander); });
+    try {
+      threads_.emplace_back([this, expander] { work(*expander); });
+    } catch (const std::system_error&) {
+      // No room for another thread (an address-space limit, say): the
+      // search goes on with those it has, itself at least.
+      break;
+    }
   }
 }
 
@@ -80,15 +90,25 @@ Lookahead::Job* Lookahead::next_job() {
   return nullptr;
 }
 
-void Lookahead::finish(Job* job) {
-  job->state = State::Done;
-  if (search_waits_) job_done_.notify_all();
-}
-
 void Lookahead::recycle(Job* job) {
   if (job->in_heap) return;  // freed when the heap lets it go
   job->node = nullptr;
   free_jobs_.push_back(job);
+}
+
+void Lookahead::compute(Expander& expander, Job* job, std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  bool failed = false;
+  try {
+    FaultsDeferred deferred;
+    expander.expand(job->node, *job->result);
+  } catch (...) {
+    job->result->clear();
+    failed = true;
+  }
+  lock.lock();
+  job->state = failed ? State::Failed : State::Done;
+  if (search_waits_) job_done_.notify_all();
 }
 
 void Lookahead::work(Expander& expander) {
@@ -101,10 +121,7 @@ void Lookahead::work(Expander& expander) {
       --idle_workers_;
       continue;
     }
-    lock.unlock();
-    expander.expand(job->node, *job->result);
-    lock.lock();
-    finish(job);
+    compute(expander, job, lock);
   }
 }
 
@@ -124,7 +141,7 @@ Expansion& Lookahead::expansion_of(const STree_Node* node, Expander& own, Expans
     own.expand(node, scratch);
     return scratch;
   }
-  while (job->state != State::Done) {
+  while (job->state == State::Working) {
     Job* other = next_job();
     if (other == nullptr) {
       search_waits_ = true;
@@ -132,10 +149,15 @@ Expansion& Lookahead::expansion_of(const STree_Node* node, Expander& own, Expans
       search_waits_ = false;
       continue;
     }
+    compute(own, other, lock);
+  }
+  if (job->state == State::Failed) {
+    // Computed here again, where a fault ends the run as with one thread.
+    job->state = State::Taken;
+    returned_ = job;
     lock.unlock();
-    own.expand(other->node, *other->result);
-    lock.lock();
-    finish(other);
+    own.expand(node, *job->result);
+    return *job->result;
   }
   job->state = State::Taken;
   returned_ = job;

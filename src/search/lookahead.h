@@ -45,7 +45,9 @@ class Lookahead {
   void committed(Expansion& expansion);
 
  private:
-  enum class State : std::uint8_t { Offered, Working, Done, Taken };
+  // Failed: the worker met a fault (out of memory, say); the search computes
+  // the node itself and meets it there.
+  enum class State : std::uint8_t { Offered, Working, Done, Failed, Taken };
   struct Job {
     const STree_Node* node = nullptr;
     int positions = 0;
@@ -66,7 +68,9 @@ class Lookahead {
   // With the lock held: the next offered job to compute (marked Working, its
   // result room attached), or null when none may start now.
   Job* next_job();
-  void finish(Job* job);
+  // Computes a job's expansion with the lock released; a fault marks it
+  // Failed instead of ending the process.
+  void compute(Expander& expander, Job* job, std::unique_lock<std::mutex>& lock);
   void recycle(Job* job);
 
   std::mutex mutex_;

@@ -353,7 +353,9 @@ def out_of_memory(t):
     notes = []
     # the limits fail at different places: the sets' free lists, the trie's
     # children blocks, the priority queue's growth
-    modes = [[]] + [['-flush', m] for m in t.flush_modes() if m != 'line']
+    # and with -threads, where a worker that runs out hands its node back to
+    # the search, which meets the fault itself (or cannot even start a thread)
+    modes = [[]] + [['-flush', m] for m in t.flush_modes() if m != 'line'] + [['-threads', '2']]
     for mode in modes:
         for kib in (35000, 65000, 150000):
             r = t.run(mode + args + ['-showsets', '1'], mem_kib=kib, timeout=30)
@@ -376,7 +378,7 @@ def sigterm(t):
     the write cases below takes seconds."""
     args = t.protein_input()
     notes = []
-    for mode in [[]] + [['-flush', m] for m in t.flush_modes()]:
+    for mode in [[]] + [['-flush', m] for m in t.flush_modes()] + [['-threads', '2']]:
         for delay in (0.5, 2.0):
             with open(t.path('sigterm.out'), 'wb') as out:
                 proc = subprocess.Popen([t.binary] + mode + args, cwd=t.work, stdout=out,
