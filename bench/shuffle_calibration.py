@@ -36,6 +36,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from family_ranks import read_tsv  # noqa: E402
+
 COLUMNS = ("evalue", "tarone_p", "qvalue")
 # Columns that mark a row (1) rather than give a probability.
 MARKS = ("significant", "fdr_significant")
@@ -63,21 +66,13 @@ def read_sequences(path):
 def discoveries(table, columns, alpha):
     """Whether any row of a table file has each column below alpha (or marked)."""
     found = {c: False for c in columns}
-    header = None
-    with open(table) as f:
-        for line in f:
-            if line.startswith("#"):
-                continue
-            fields = line.rstrip("\n").split("\t")
-            if header is None:
-                header = fields
-                continue
-            for c in columns:
-                v = fields[header.index(c)]
-                if c in MARKS:
-                    found[c] = found[c] or v == "1"
-                elif v and not v.startswith(">"):  # wy_p ">0.05": above alpha
-                    found[c] = found[c] or float(v) < alpha
+    for row in read_tsv(table):
+        for c in columns:
+            v = row[c]
+            if c in MARKS:
+                found[c] = found[c] or v == "1"
+            elif v and not v.startswith(">"):  # wy_p ">0.05": above alpha
+                found[c] = found[c] or float(v) < alpha
     return found
 
 
