@@ -6,7 +6,12 @@ in each of the four expansion orders. The report, standard error, the exit
 status and every result file must equal the one-thread run's byte for byte
 (but for the words -threads N where a file echoes the command line).
 
-  threads_test.py --binary PATH --examples DIR
+With --faulty, the threaded runs are made by that build instead, whose
+threads computing ahead fail now and then (a fault they must hand back to the
+search, which then computes the node itself): the output must still be the
+one-thread run's of --binary.
+
+  threads_test.py --binary PATH --examples DIR [--faulty PATH]
 """
 import argparse
 import os
@@ -51,8 +56,10 @@ def main():
     ap.add_argument("--binary", required=True)
     ap.add_argument("--examples", required=True)
     ap.add_argument("--orders", default="0,1,2,3", help="the -genorder values to run")
+    ap.add_argument("--faulty", help="a build whose threads computing ahead fail now and then")
     opts = ap.parse_args()
     binary, examples = os.path.abspath(opts.binary), os.path.abspath(opts.examples)
+    threaded = os.path.abspath(opts.faulty) if opts.faulty else binary
     failures = 0
     for search in SEARCHES:
         for order in opts.orders.split(","):
@@ -63,7 +70,7 @@ def main():
                 failures += 1
                 continue
             for threads in (2, 4):
-                other = run(binary, examples, args, threads)
+                other = run(threaded, examples, args, threads)
                 differ = sorted(k for k in set(one) | set(other) if one.get(k) != other.get(k))
                 if differ:
                     failures += 1

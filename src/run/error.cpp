@@ -27,6 +27,7 @@ void flush_before_message() {
 
 FaultsDeferred::FaultsDeferred() : before_(faults_deferred) { faults_deferred = true; }
 FaultsDeferred::~FaultsDeferred() { faults_deferred = before_; }
+bool FaultsDeferred::active() { return faults_deferred; }
 
 void fatal_exit() {
   throw_if_deferred();

@@ -38,6 +38,8 @@ struct FatalError {
 struct DeferredFault {};
 class FaultsDeferred {
  public:
+  // Whether faults are deferred on the calling thread now.
+  static bool active();
   FaultsDeferred();
   ~FaultsDeferred();
   FaultsDeferred(const FaultsDeferred&) = delete;

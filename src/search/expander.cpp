@@ -73,6 +73,16 @@ void Expander::fit_lists(std::vector<std::vector<int>>& lists, long long bound) 
   }
 }
 
+void Expander::recover() {
+  child_tally_ = ChildTally();
+  child_tally_.reserve(*in_.charset, in_.occurrences);
+  if (max_gap_nr != 0) {
+    gap_tally_ = ChildTally();
+    gap_tally_.reserve(*in_.charset, in_.occurrences);
+  }
+  unpacked_for_ = nullptr;
+}
+
 void Expander::start(const STree_Node* root, bool packs_sets, const Sets* sets) {
   in_.root = root;
   in_.packs_sets = packs_sets;

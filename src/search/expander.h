@@ -90,6 +90,10 @@ class Expander {
 
   // Computes the expansion of `node` (children empty: the node gets none).
   void expand(const STree_Node* node, Expansion& out);
+  // After a fault thrown out of expand (on a thread computing ahead): the
+  // scratch a walk left half prepared is made anew, so that the next
+  // expansion starts as from a fresh expander.
+  void recover();
 
   // Whether the set of a node is packed: a group node's always, a character
   // node's (but the root's) where the search packs them.

@@ -24,6 +24,7 @@ Lookahead::Lookahead(int workers, const std::function<std::unique_ptr<Expander>(
     free_results_.push_back(result_store_.back().get());
   }
   for (int w = 0; w < workers; ++w) expanders_.push_back(make());
+  threads_.reserve(static_cast<std::size_t>(workers));  // no allocation once threads run
   for (int w = 0; w < workers; ++w) {
     Expander* expander = expanders_[static_cast<std::size_t>(w)].get();
     try {
@@ -46,6 +47,7 @@ Lookahead::~Lookahead() {
 }
 
 void Lookahead::offer(const STree_Node* node, float priority, int positions) {
+  if (threads_.empty()) return;  // none could be started: the search computes everything
   bool wake = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -104,6 +106,7 @@ void Lookahead::compute(Expander& expander, Job* job, std::unique_lock<std::mute
     expander.expand(job->node, *job->result);
   } catch (...) {
     job->result->clear();
+    expander.recover();
     failed = true;
   }
   lock.lock();
