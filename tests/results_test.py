@@ -29,19 +29,8 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, paths, run, summary  # noqa: E402
 
-
-
-def read_table(path):
-    rows, header = [], None
-    for line in open(path):
-        if line.startswith("#"):
-            continue
-        fields = line.rstrip("\n").split("\t")
-        if header is None:
-            header = fields
-        else:
-            rows.append(dict(zip(header, fields)))
-    return rows
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "bench"))
+from family_ranks import read_tsv as read_table  # noqa: E402
 
 
 def to_regex(pattern, stop=""):

@@ -1,17 +1,13 @@
 // Expansion of a trie node into its character, group, wildcard and gap children.
-#include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "alphabet/charset.h"
-#include "input/input_string.h"
 #include "run/error.h"
 #include "run/globals.h"
 #include "search/expander.h"
 #include "search/gstree.h"
 #include "search/lookahead.h"
 #include "search/packed_positions.h"
-#include "search/set_walk.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
 
