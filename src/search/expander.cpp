@@ -139,7 +139,25 @@ void Expander::count(const int* set, int* pos, int* seq) const {
   auto request = [&index](int q) { index.prefetch(q); };
   int positions = 0;
   int sequences = 0;
-  if (nr_classes == 1) {
+  const bool sparse = sparse_in_sequences(set_size(set), index);
+  if (sparse) {
+    // Each position's sequence looked up, a new one counted without a branch.
+    // With one class every position counts for class 1, as below.
+    const bool single = nr_classes == 1;
+    int last = -1;
+    for_each_element_requesting(
+        set, in_.coded_length,
+        [&](int p) {
+          ++positions;
+          cursor.locate(p);
+          const int fresh = cursor.seq != last;
+          last = cursor.seq;
+          sequences += fresh;
+          seq[cursor.cls] += fresh;
+          ++pos[single ? 1 : cursor.cls];
+        },
+        request);
+  } else if (nr_classes == 1) {
     // Every sequence is of class 1: only the sequence changes need a lookup.
     // A sequence of class 0 cannot occur with one class, but keep the slots exact.
     positions = set_size(set);
@@ -242,7 +260,6 @@ void Expander::expand(const STree_Node* node, Expansion& out) {
   // The lists' count words are set by the distribution below; only the
   // candidate counts need clearing here.
   std::fill(code_counts_.begin(), code_counts_.end(), 0);
-  const unsigned char* stop_flag = charset.stop_flag.data();
   {
     // One pass distributes the positions by the code that follows them; a
     // list holds the positions after the code, which make the child's set.
@@ -262,6 +279,7 @@ void Expander::expand(const STree_Node* node, Expansion& out) {
     };
     if (tally) {
       SequenceCursor seq(*in_.seq_index, in_.class_of_seq);
+      const bool sparse = sparse_in_sequences(set_size(set), *in_.seq_index);
       ChildTally& t = child_tally_;
       // Inlined by force: as a call per element, the body reloads everything
       // it captures and the walk costs a tenth more.
@@ -269,9 +287,12 @@ void Expander::expand(const STree_Node* node, Expansion& out) {
         const int p = moved == 0 ? q : moved_on(q);
         if (p < 0) return;
         const unsigned x = coded[p];
-        if (x == 0 || stop_flag[x]) return;
+        if (!crossable[x]) return;
         lists[x][++ends[x]] = p + 1;
-        seq.advance(p);
+        if (sparse)
+          seq.locate(p);
+        else
+          seq.advance(p);
         t.add(static_cast<int>(x), seq.seq, seq.cls, p + 1);
       };
       const SequenceIndex& index = *in_.seq_index;
@@ -284,7 +305,7 @@ void Expander::expand(const STree_Node* node, Expansion& out) {
         const int p = moved == 0 ? q : moved_on(q);
         if (p < 0) return;
         const unsigned x = coded[p];
-        if (x == 0 || stop_flag[x]) return;
+        if (!crossable[x]) return;
         lists[x][++ends[x]] = p + 1;
       };
       for_each_element_prefetching(set, in_.coded_length, visit, coded);
@@ -361,7 +382,6 @@ void Expander::gather_gap_children(const STree_Node* node, const int* set, long 
   const int alphabet_size = charset.alphabet_size;
   const int total_codes = charset.total_codes;
   const unsigned char* coded = in_.coded;
-  const unsigned char* stop_flag = charset.stop_flag.data();
   const int length = in_.coded_length;
   std::fill(gap_code_counts_.begin(), gap_code_counts_.end(), 0);
   // Each position of the node starts at most max_gap - min_gap + 1 gap children's positions.
@@ -383,9 +403,8 @@ void Expander::gather_gap_children(const STree_Node* node, const int* set, long 
 
   // A gap never covers, and a gap child never starts at, a sequence end, a
   // STOP character or a place past the string.
-  auto usable = [&](long long q) {
-    return q < length && coded[q] != 0 && stop_flag[coded[q]] == 0;
-  };
+  const bool* crossable = in_.crossable;
+  auto usable = [&](long long q) { return q < length && crossable[coded[q]]; };
   // Ranges of neighbouring elements overlap; they are merged into one pending
   // interval so every position is appended once and the lists stay sorted.
   long long lo = -1, hi = -2;

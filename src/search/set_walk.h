@@ -79,6 +79,9 @@ class SequenceIndex {
     return s;
   }
   int end_of(int s) const { return end_[s]; }
+  int sequences() const { return static_cast<int>(end_.size()) - 2; }
+  // The sequence holding the first position of p's block.
+  int first_of(int p) const { return first_[static_cast<unsigned>(p) >> kShift]; }
   // Asks for the table entry of position p ahead of its use.
   void prefetch(int p) const {
     __builtin_prefetch(first_.data() + (static_cast<unsigned>(p) >> kShift));
@@ -111,6 +114,28 @@ struct SequenceCursor {
     cls = class_of_seq[seq];
     return true;
   }
+
+  // The same for a sparse set, whose positions mostly lie in sequences of
+  // their own: whether p is past the end seen last is then as good as random,
+  // and a mispredicted branch a position costs more than looking the sequence
+  // up every time. Two steps along the ends without a branch cover a block
+  // holding up to two sequence ends; the loop after them takes the rest.
+  // Leaves `end` alone: a walk uses one form or the other throughout.
+  void locate(int p) {
+    int s = index->first_of(p);
+    s += index->end_of(s) < p;
+    s += index->end_of(s) < p;
+    while (index->end_of(s) < p) ++s;
+    seq = s;
+    cls = class_of_seq[s];
+  }
 };
+
+// Whether a walk over a set of this many positions should look each
+// position's sequence up (SequenceCursor::locate) rather than follow the
+// sequence ends: when the positions are fewer than a few per sequence.
+inline bool sparse_in_sequences(int positions, const SequenceIndex& index) {
+  return positions < 4LL * index.sequences();
+}
 
 inline int set_size(const int* set) { return set[0] >= 0 ? set[0] : ~set[0]; }

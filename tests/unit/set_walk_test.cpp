@@ -37,9 +37,17 @@ TEST(SequenceIndex, NamesTheSequenceOfEveryPosition) {
   const Joined joined(lengths);
   const SequenceIndex index(joined.seq_of_pos.data(), joined.seq_end.data(),
                             joined.nr_sequences(), joined.length);
+  std::vector<unsigned char> class_of_seq(lengths.size() + 1);
+  for (std::size_t s = 0; s < class_of_seq.size(); ++s) class_of_seq[s] = static_cast<unsigned char>(s % 3);
+  // The lookup without a branch for sparse sets, where blocks hold several
+  // sequence ends (beyond its two steps) as well as none.
+  SequenceCursor sparse(index, class_of_seq.data());
   for (int p = 0; p < joined.length; ++p) {
     ASSERT_EQ(index.seq_of(p), joined.seq_of_pos[p]) << "position " << p;
     ASSERT_EQ(index.end_of(index.seq_of(p)), joined.seq_end[joined.seq_of_pos[p]]);
+    sparse.locate(p);
+    ASSERT_EQ(sparse.seq, joined.seq_of_pos[p]) << "position " << p;
+    ASSERT_EQ(sparse.cls, class_of_seq[sparse.seq]);
   }
 }
 
