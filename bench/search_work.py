@@ -92,31 +92,44 @@ def bucket_shares(lines):
 
 
 def bare_costs(bench_sets, repeat):
-    """ns a position of the bare distribution per bench_sets size (median of repeat)."""
-    out = subprocess.run([bench_sets, "--benchmark_filter=DistributeList",
+    """ns a position per bench_sets size (median of repeat) of the bare distribution
+    (DistributeList) and of the distribution with the least counting a child needs
+    (DistributeCounted): two dicts."""
+    out = subprocess.run([bench_sets, "--benchmark_filter=Distribute(List|Counted)/",
                           f"--benchmark_repetitions={repeat}", "--benchmark_format=json"],
                          capture_output=True, check=True, text=True).stdout
-    costs = {}
+    costs = {"BM_DistributeList": {}, "BM_DistributeCounted": {}}
     for b in json.loads(out)["benchmarks"]:
         if b.get("aggregate_name") == "median":
-            n = int(b["name"].split("/")[1].split("_")[0])
-            costs[n] = 1e9 / b["items_per_second"]
-    return costs
+            name, size = b["name"].split("/")[:2]
+            costs[name][int(size.split("_")[0])] = 1e9 / b["items_per_second"]
+    return costs["BM_DistributeList"], costs["BM_DistributeCounted"]
 
 
-def per_position_table(setup, rows, costs, threads=None):
-    """ns a walked position against 1.5 times the bare distribution at the same set sizes."""
+def per_position_table(setup, rows, costs, counted=None, threads=None):
+    """ns a walked position against 1.5 times the bare distribution at the same set sizes
+    (with counted: beside it, the distribution that counts each child's sequences)."""
     head = "| search | ns a walked position (CPU) | bare distribution at its set sizes (ns) | 1.5 x bare | within |"
     rule = "|---|---|---|---|---|"
+    if counted:
+        head += " counted distribution at its set sizes (ns) | / bare |"
+        rule += "---|---|"
     if threads:
         head += f" wall ns a position at -threads {threads} | within |"
         rule += "---|---|"
     lines = [head, rule]
+
+    def at_sizes(table, shares):
+        return sum(share * table[n] for share, (_, n) in zip(shares, SIZE_BUCKETS))
+
     for r in rows:
         ns = 1e9 * (r["cpu"] - setup["cpu"]) / r["positions"] if r["positions"] else float("nan")
-        bare = sum(share * costs[n] for share, (_, n) in zip(r["shares"], SIZE_BUCKETS))
+        bare = at_sizes(costs, r["shares"])
         line = (f"| {r['name']} | {ns:.1f} | {bare:.1f} | {1.5 * bare:.1f} | "
                 f"{'yes' if ns <= 1.5 * bare else 'no'} |")
+        if counted:
+            least = at_sizes(counted, r["shares"])
+            line += f" {least:.1f} | {least / bare:.2f} |"
         if threads:
             wall = 1e9 * (r["wall_threads"] - setup["wall"]) / r["positions"]
             line += f" {wall:.1f} | {'yes' if wall <= 1.5 * bare else 'no'} |"
@@ -197,11 +210,13 @@ def main(argv=None):
           f"set-up (-maxlevel 0) {setup['cpu']:.2f} CPU s, {setup['wall']:.2f} wall s")
     print("\n".join(table(setup, rows)))
     if args.bench_sets:
-        costs = bare_costs(os.path.abspath(args.bench_sets), args.repeat)
+        costs, counted = bare_costs(os.path.abspath(args.bench_sets), args.repeat)
         print()
-        print("bare distribution (bench_sets DistributeList, median of %d): %s" % (
-            args.repeat, ", ".join(f"{n // 1000} K {c:.1f} ns" for n, c in sorted(costs.items()))))
-        print("\n".join(per_position_table(setup, rows, costs, args.threads)))
+        for what, table_ in (("bare distribution (bench_sets DistributeList", costs),
+                             ("counted distribution (bench_sets DistributeCounted", counted)):
+            print("%s, median of %d): %s" % (
+                what, args.repeat, ", ".join(f"{n // 1000} K {c:.1f} ns" for n, c in sorted(table_.items()))))
+        print("\n".join(per_position_table(setup, rows, costs, counted or None, args.threads)))
 
 
 if __name__ == "__main__":

@@ -209,8 +209,12 @@ class SearchWorkTest(unittest.TestCase):
         self.assertEqual(search_work.per_position_table(setup, rows, costs)[2],
                          "| wildcard | 20.0 | 10.0 | 15.0 | no |")
         rows[0]["wall_threads"] = 1.3
-        self.assertEqual(search_work.per_position_table(setup, rows, costs, 2)[2],
+        self.assertEqual(search_work.per_position_table(setup, rows, costs, threads=2)[2],
                          "| wildcard | 20.0 | 10.0 | 15.0 | no | 12.0 | yes |")
+        # The counted distribution's mix beside it: (18 + 12) / 2 = 15, 1.5 x bare.
+        counted = {4_000: 18.0, 40_000: 12.0, 400_000: 3.0}
+        self.assertEqual(search_work.per_position_table(setup, rows, costs, counted, 2)[2],
+                         "| wildcard | 20.0 | 10.0 | 15.0 | no | 15.0 | 1.50 | 12.0 | yes |")
 
 
 class FamilyRanksTest(unittest.TestCase):
