@@ -119,7 +119,9 @@ struct SequenceCursor {
   // their own: whether p is past the end seen last is then as good as random,
   // and a mispredicted branch a position costs more than looking the sequence
   // up every time. Two steps along the ends without a branch cover a block
-  // holding up to two sequence ends; the loop after them takes the rest.
+  // holding up to two sequence ends; the loop after them takes the rest (as
+  // in seq_of, which the cursor's own lookups keep: there a sequence change
+  // is rare and the loop's end well predicted).
   // Leaves `end` alone: a walk uses one form or the other throughout.
   void locate(int p) {
     int s = index->first_of(p);
@@ -133,9 +135,8 @@ struct SequenceCursor {
 
 // Whether a walk over a set of this many positions should look each
 // position's sequence up (SequenceCursor::locate) rather than follow the
-// sequence ends: when the positions are fewer than about ten a sequence
-// (bench_sets DistributeCounted: the lookup wins at 7 a sequence, the
-// cursor's branch at 14).
+// sequence ends: when the positions are fewer than eight a sequence
+// (bench_sets: the lookup wins at 7 a sequence, the cursor's branch at 14).
 inline bool sparse_in_sequences(int positions, const SequenceIndex& index) {
   return positions < 8LL * index.sequences();
 }
