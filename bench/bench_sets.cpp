@@ -238,7 +238,7 @@ struct ScatteredSequences {
       : seq_of_pos(std::move(of)),
         seq_end(std::move(ends)),
         class_of_seq(seq_end.size(), 1),
-        index(seq_of_pos.data(), seq_end.data(), static_cast<int>(seq_end.size()) - 1, kDomain) {}
+        index(seq_end.data(), static_cast<int>(seq_end.size()) - 1, kDomain) {}
 };
 
 void BM_DistributeCounted(benchmark::State& state) {

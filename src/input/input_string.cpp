@@ -31,14 +31,6 @@ void allocate(std::vector<T>& table, std::size_t n, const char* what) {
   }
 }
 
-// Fills [first, last) with k, four entries per store: the runs are whole
-// sequences, and this loop writes every position of the input once.
-void fill_run(std::uint16_t* first, std::uint16_t* last, std::uint16_t k) {
-  const std::uint64_t four = 0x0001000100010001ULL * k;
-  for (; last - first >= 4; first += 4) std::memcpy(first, &four, sizeof four);
-  for (; first != last; ++first) *first = k;
-}
-
 }  // namespace
 
 input_string::input_string(char** files, const char* charset_file_arg, int charset_only_arg,
@@ -85,12 +77,9 @@ input_string::input_string(char** files, const char* charset_file_arg, int chars
 
 int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
   std::unique_ptr<CHARSET> owned(given);
+  // No count of its own limits the sequences: each takes a separator at
+  // least, so the ceiling on the joined length bounds them first.
   const int n = sequences.count();
-  if (n > kMaxSequences) {
-    std::fprintf(stderr, "ERROR: Number of input sequences %d is exceeding the maximum limit %d\n", n,
-                 kMaxSequences);
-    error("Abort");
-  }
   nr_sequences = n;
   length = static_cast<int>(sequences.text.size());
 
@@ -105,15 +94,7 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
   allocate(class_of_seq, static_cast<std::size_t>(n) + 2, "class_of_seq");
 
   // Each sequence and its separator belong to it (with both strands, both
-  // runs and their separators); filled run by run. Positions 0, length and
-  // length + 1 stay 0.
-  try {
-    seq_of_pos.clear();
-    seq_of_pos.resize(static_cast<std::size_t>(length) + 2);
-  } catch (const std::bad_alloc&) {
-    error("Couldn't allocate memory for", "seq_of_pos");
-  }
-  std::uint16_t* owner = seq_of_pos.data();
+  // runs and their separators).
   const unsigned char* text = joined.data();
   int p = 1;
   strands = sequences.strands;
@@ -122,13 +103,17 @@ int input_string::input_string_init(SequenceTable& sequences, CHARSET* given) {
       const void* zero = std::memchr(text + p, 0, static_cast<std::size_t>(length - p));
       if (zero == nullptr) error("The joined input has fewer separators than sequences:", k);
       const int end = static_cast<int>(static_cast<const unsigned char*>(zero) - text);
-      fill_run(owner + p, owner + end + 1, static_cast<std::uint16_t>(k));
       seq_end[k] = end;
       p = end + 1;
     }
     class_of_seq[k] = sequences.classes[k - 1];
   }
   if (p != length) error("The joined input has more separators than sequences:", n);
+  try {
+    seq_index = SequenceIndex(seq_end.data(), n, length);
+  } catch (const std::bad_alloc&) {
+    error("Couldn't allocate memory for", "the sequence index");
+  }
 
   if (verbose_level > 1) classes->test();
 
@@ -287,9 +272,9 @@ void input_string::test() {
     std::fputs("Full catenated string, which example, and example class:\n", report_file());
     for (int p = 0; p < length; ++p) std::fputc(joined[p] != 0 ? joined[p] : '_', report_file());
     std::fputc('\n', report_file());
-    for (int p = 0; p < length; ++p) std::fprintf(report_file(), "%d", seq_of_pos[p]);
+    for (int p = 0; p < length; ++p) std::fprintf(report_file(), "%d", seq_of(p));
     std::fputc('\n', report_file());
-    for (int p = 0; p < length; ++p) std::fputc(class_of_seq[seq_of_pos[p]], report_file());
+    for (int p = 0; p < length; ++p) std::fputc(class_of_seq[seq_of(p)], report_file());
   }
   if (verbose_level > 1) {
     std::fputs("\n\nPubstrings:\n", report_file());
@@ -300,10 +285,10 @@ void input_string::test() {
     std::fputs("Full catenated string, which example, and example class:\n", report_file());
     for (int p = 0; p < length; ++p) charset->print(static_cast<char>(coded[p]));
     std::fputc('\n', report_file());
-    for (int p = 0; p < length; ++p) std::fprintf(report_file(), "%d", seq_of_pos[p]);
+    for (int p = 0; p < length; ++p) std::fprintf(report_file(), "%d", seq_of(p));
     std::fputc('\n', report_file());
     for (int p = 0; p < length; ++p)
-      std::fputs(classes->class_name_short(class_of_seq[seq_of_pos[p]]), report_file());
+      std::fputs(classes->class_name_short(class_of_seq[seq_of(p)]), report_file());
     std::fputs("\n\nFull public (mapped) string:\n", report_file());
     charset->print(reinterpret_cast<const char*>(coded), length);
     std::fputs("\n# End_of_input_test\n\n", report_file());

@@ -8,6 +8,7 @@
 #include "input/input_classes.h"
 #include "input/input_options.h"
 #include "input/sequence_ids.h"
+#include "input/sequence_index.h"
 
 // The reading tables, alive only between reading the sequence files and
 // joining them: every sequence already laid out as in the joined string (a
@@ -23,9 +24,9 @@ struct SequenceTable {
   SequenceIds ids;                     // identifier of sequence k + 1 as ids[k + 1]
   std::vector<unsigned char> files;    // number of the file it came from
   int strands = 1;
-  // The most positions `text` may reach: the domain of the position sets
-  // when the run searches, else what int indexes can address. Readers check
-  // it as they read, so a huge record fails before it is held in memory.
+  // The most positions `text` may reach: what 32-bit positions address,
+  // with room for the two closing entries. Readers check it as they read,
+  // so a huge record fails before it is held in memory.
   std::size_t max_length = kMaxJoinedLength;
   static constexpr std::size_t kMaxJoinedLength = 2147483647 - 2;
 
@@ -33,8 +34,9 @@ struct SequenceTable {
   // The most letters one more sequence may have (each of its strands takes
   // them and a separator).
   std::size_t room() const;
-  // Ends the run with the message of the limit `max_length` stands for.
-  [[noreturn]] void too_long() const;
+  // Ends the run with the message of the limit `max_length` stands for, when
+  // the sequence being added would take `adding` more positions.
+  [[noreturn]] void too_long(std::size_t adding) const;
   // Appends one sequence of `n` bytes; ends the run when no storage can be had.
   void add(const char* sequence, std::size_t n, unsigned char class_nr);
   // Appends a further strand of `n` bytes to the sequence added last.
@@ -49,7 +51,6 @@ struct SequenceTable {
 // hold 0 too. Sequence k (1..nr_sequences) ends at its separator seq_end[k].
 class input_string {
  public:
-  static constexpr int kMaxSequences = 65535;
   static constexpr std::size_t kMaxLineLength = 2999999;
 
   // files[1], files[2], ... up to a null entry; `charset_file` the -cf name
@@ -67,10 +68,11 @@ class input_string {
   std::unique_ptr<CHARSET> charset;
   int length = 0;
   int nr_sequences = 0;
-  // Sequence numbers fit 16 bits (at most 65535 sequences); the narrow type
-  // halves the memory the counting streams through on large inputs.
-  std::vector<std::uint16_t> seq_of_pos;
   std::vector<int> seq_end;
+  // The sequence of each position (seq_of), from seq_end: a table per
+  // position would cost more than the joined string itself.
+  SequenceIndex seq_index;
+  int seq_of(int p) const { return seq_index.seq_of(p); }
   std::vector<unsigned char> class_of_seq;
   unsigned char* coded = nullptr;  // the coded joined string, same storage as `joined`
 

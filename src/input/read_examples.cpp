@@ -74,6 +74,9 @@ void report_copies(const CopyIndex& index, const input_classes& classes, bool de
 }  // namespace
 
 void SequenceTable::add(const char* sequence, std::size_t n, unsigned char class_nr) {
+  // Every strand of it checked at once, so that the message counts them all.
+  const std::size_t need = (n + 1) * static_cast<std::size_t>(strands);
+  if (need > max_length - std::min(max_length, text.size())) too_long(need);
   add_strand(sequence, n);
   try {
     classes.push_back(class_nr);
@@ -88,15 +91,15 @@ std::size_t SequenceTable::room() const {
   return per_strand > 0 ? per_strand - 1 : 0;
 }
 
-void SequenceTable::too_long() const {
-  if (max_length == static_cast<std::size_t>(kMaxSetDomain))
-    error("The integer domain of the sets is too large: 0..", static_cast<long long>(max_length));
-  error("The input sequences are too long together: more characters than",
-        static_cast<long long>(kMaxJoinedLength));
+void SequenceTable::too_long(std::size_t adding) const {
+  fatal("the input is too large: with sequence %d it would take at least %zu positions, and 32-bit "
+        "positions hold at most %zu (every sequence takes its letters and a separator, on each "
+        "strand searched)",
+        count() + 1, text.size() + adding, max_length);
 }
 
 void SequenceTable::add_strand(const char* strand, std::size_t n) {
-  if (n + 1 > max_length - std::min(max_length, text.size())) too_long();
+  if (n + 1 > max_length - std::min(max_length, text.size())) too_long(n + 1);
   try {
     const std::size_t at = text.size();
     text.resize(at + n + 1);
@@ -153,12 +156,6 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
       return;
     }
   }
-  // The tables stop at the limit rather than growing past it.
-  if (state.sequences >= input_string::kMaxSequences) {
-    std::fprintf(stderr, "ERROR: Number of input sequences %d is exceeding the maximum limit %d\n",
-                 state.sequences + 1, input_string::kMaxSequences);
-    error("Abort");
-  }
   try {
     state.copies.by_hash.emplace(hash, state.table.count());
     state.copies.starts.push_back(state.table.text.size());
@@ -201,8 +198,8 @@ int input_string::read_examples(char** files) {
   std::fputs("YESS: reached input_string::read_examples( char** filename_array ) \n", chatter_file());
   reading_ = SequenceTable();
   reading_.strands = options_.revcomp ? 2 : 1;
-  // Only a search needs the position sets; -cfonly may read more.
-  if (charset_only == 0) reading_.max_length = static_cast<std::size_t>(kMaxSetDomain);
+  static_assert(static_cast<std::size_t>(kMaxSetDomain) == SequenceTable::kMaxJoinedLength,
+                "the position sets take every position of the largest joined input");
   reserve_for(files, reading_);
   ReadState state{reading_, *classes, options_, 0, {}, {}};
   bool stdin_read = false;

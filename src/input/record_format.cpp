@@ -180,7 +180,9 @@ class RecordReader {
     const std::size_t length = in_.take_line(
         [this](char* s, std::size_t n) {
           const std::size_t kept = fold_in_place(s, n, file_.gaps);
-          if (kept > room_ - sequence_.size()) state_.table.too_long();
+          if (kept > room_ - sequence_.size())
+            state_.table.too_long((sequence_.size() + kept + 1) *
+                                  static_cast<std::size_t>(state_.table.strands));
           try {
             // Grown by doubling, but never past the room left: a record near
             // the limit does not hold twice its size.

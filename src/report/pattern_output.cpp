@@ -53,12 +53,11 @@ void GSTree::print_position_set(const int* set, std::FILE* out) {
     sets->print(set, out, showsets);
     return;
   }
-  const std::uint16_t* seq_of_pos = input->seq_of_pos.data();
   const int* seq_end = input->seq_end.data();
   if (showsets == 4) {
     std::fprintf(out, "Pos:Str:%d<", set_size(set));
     for_each_element(set, coded_length, [&](int p) {
-      const int s = seq_of_pos[p];
+      const int s = input->seq_of(p);
       std::fprintf(out, ",%d:%d", p - seq_end[s > 0 ? s - 1 : 0], s);
     });
     std::fputs(">", out);
@@ -66,7 +65,7 @@ void GSTree::print_position_set(const int* set, std::FILE* out) {
     std::fputs("Seq", out);
     int last = 0;
     for_each_element(set, coded_length, [&](int p) {
-      const int s = seq_of_pos[p];
+      const int s = input->seq_of(p);
       if (s != last) std::fprintf(out, ":%d", s);
       last = s;
     });
@@ -138,7 +137,7 @@ int GSTree::Print_Pattern(STree_Node* node) {
   record.length = node->level;
   record.seqs.assign(S, S + K + 2);
   record.positions.assign(P, P + K + 2);
-  record.cost = node->cost;
+  record.cost = costs_.get(node);
   record.line_ratio = ratio;
   record.line_bp = bp;
   record.shown_set.clear();

@@ -110,7 +110,7 @@ class MemeSink : public FileSink {
     for (int p = 0; p < input.length; ++p) {
       const unsigned c = input.coded[p];
       if (c == 0 || c > static_cast<unsigned>(charset.alphabet_size) || charset.stop_flag[c] != 0) continue;
-      if (!one_class && input.class_of_seq[input.seq_of_pos[static_cast<std::size_t>(p)]] != 2) continue;
+      if (!one_class && input.class_of_seq[input.seq_of(p)] != 2) continue;
       for (const Share& s : shares_[c]) background_[static_cast<std::size_t>(s.letter)] += s.weight;
     }
     if (!normalise(background_)) background_.assign(letters_.size(), 1.0 / static_cast<double>(letters_.size()));

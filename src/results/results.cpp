@@ -215,7 +215,7 @@ void Results::take_class1_ends(PatternRecord& record) const {
   const input_string& input = *info_.input;
   unsigned last = 0;
   for (int end : ends_) {
-    if (input.class_of_seq[input.seq_of_pos[static_cast<std::size_t>(end - 1)]] != 1) continue;
+    if (input.class_of_seq[input.seq_of(end - 1)] != 1) continue;
     unsigned gap = static_cast<unsigned>(end) - last;
     last = static_cast<unsigned>(end);
     for (; gap >= 0x80; gap >>= 7) record.class1_ends.push_back(static_cast<unsigned char>(gap | 0x80));
@@ -391,9 +391,9 @@ std::vector<double> Results::log10_qvalues() const {
 
 const std::uint64_t* Results::sequence_set(const std::vector<int>& ends) {
   std::fill(set_words_.begin(), set_words_.end(), 0);
-  const std::uint16_t* seq_of_pos = info_.input->seq_of_pos.data();
+  const input_string& input = *info_.input;
   for (int p : ends) {
-    const int bit = bit_of_seq_[seq_of_pos[p]];
+    const int bit = bit_of_seq_[input.seq_of(p)];
     if (bit >= 0) set_words_[static_cast<std::size_t>(bit) / 64] |= std::uint64_t{1} << (bit % 64);
   }
   return set_words_.data();

@@ -20,7 +20,7 @@ bool SiteMatcher::gapped(const std::string& codes) const {
 bool SiteMatcher::locate(const std::string& codes, int end, Site& site) const {
   if (!place(codes, end, site.at)) return false;
   const int first = site.at[0];
-  const int k = input_.seq_of_pos[first];
+  const int k = input_.seq_of(first);
   const int begin = input_.seq_end[k - 1] + 1;
   const bool both = input_.strands == 2;
   const int seq_len = both ? (input_.seq_end[k] - begin - 1) / 2 : input_.seq_end[k] - begin;

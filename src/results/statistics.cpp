@@ -63,7 +63,7 @@ BackgroundModel::BackgroundModel(const input_string& input, const CHARSET& chars
   for (int p = 0; p < input.length; ++p) {
     const unsigned c = input.coded[p];
     if (c == 0) continue;
-    if (K >= 2 && input.class_of_seq[input.seq_of_pos[static_cast<std::size_t>(p)]] != 2) continue;
+    if (K >= 2 && input.class_of_seq[input.seq_of(p)] != 2) continue;
     count[c] += 1;
   }
   double total = 0;

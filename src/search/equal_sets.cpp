@@ -30,7 +30,7 @@ int GSTree::handle_equal_nodes(STree_Node* n) {
   if (o == n) return 0;
   // Equal costs, a cheaper newcomer or a cost that is not a number: the
   // earlier pattern stays.
-  if (!(o->cost < n->cost)) {
+  if (!(costs_.get(o) < costs_.get(n))) {
     n->children = nullptr;
     if (reportduplicates != 0) print_abandon(" ==> and use old instead:  ", n, o);
     return 1;
@@ -38,7 +38,7 @@ int GSTree::handle_equal_nodes(STree_Node* n) {
   n->children = o->children;
   if (n->children != nullptr) {
     n->children->parent() = n;
-    Propagate_cost(n, n->cost - o->cost);
+    Propagate_cost(n, costs_.get(n) - costs_.get(o));
   }
   if (reportduplicates != 0) print_abandon(" ==> and use new instead: ", o, n);
   n->set_id->node = n;
@@ -54,7 +54,7 @@ int GSTree::Propagate_cost(STree_Node* n, float d) {
   STree_Node* block = n->children;
   for (int i = 1; i <= block->nr_children; ++i) {
     STree_Node* k = block + i;
-    k->cost += d;
+    costs_.set(k, costs_.get(k) + d);
     if (k->children != nullptr) Propagate_cost(k, d);
   }
   return 1;

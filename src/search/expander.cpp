@@ -24,12 +24,8 @@ inline bool gap_condition(int gap_count) {
   return gap_count > 0 && gap_count % no_gap_len == 0;
 }
 
-// Whether the search queues a child with this count of sequences, as the
-// node will store it (16 bits).
-inline bool may_queue(int sequences, int least) {
-  const auto stored = static_cast<std::uint16_t>(sequences);
-  return stored != 0 && stored >= least;
-}
+// Whether the search queues a child with this count of sequences.
+inline bool may_queue(int sequences, int least) { return sequences != 0 && sequences >= least; }
 
 }  // namespace
 

@@ -76,8 +76,8 @@ STree_Node* GSTree::commit_expansion(STree_Node* node, Expansion& expansion) {
     else
       fill_regular_child(node, child, c.code);
     const int* counts = expansion.counts(i);
-    child->nr_seqs = static_cast<std::uint16_t>(counts[total_slot]);
-    child->freq = static_cast<std::uint16_t>(counts[freq_slot]);
+    child->nr_seqs = counts[total_slot];
+    child->freq = counts[freq_slot];
     Set_ID* id = nullptr;
     switch (c.kind) {
       case ExpansionChild::Kind::Character:
@@ -132,7 +132,7 @@ void GSTree::fill_regular_child(STree_Node* node, STree_Node* child, int x) {
   child->nr_children = 0;
   child->level = static_cast<std::uint8_t>(node->level + 1);
   child->set_id = nullptr;
-  if (costf == 1) child->cost = node->cost + charset->cost[x];
+  if (costf == 1) costs_.set(child, costs_.get(node) + charset->cost[x]);
 
   const bool wildcard = nr_wc_allowed != 0 && x == charset->total_codes;
   if (wildcard) {
@@ -168,8 +168,8 @@ void GSTree::fill_gap_child(STree_Node* node, STree_Node* child, int x) {
   child->set_id = nullptr;
   // The gap's cost is evaluated in double precision and stored as a float.
   if (costf == 1)
-    child->cost = static_cast<float>(static_cast<double>(node->cost) - 3.0 +
-                                     static_cast<double>(charset->cost[x]));
+    costs_.set(child, static_cast<float>(static_cast<double>(costs_.get(node)) - 3.0 +
+                                         static_cast<double>(charset->cost[x])));
 }
 
 void GSTree::keep_counts(Set_ID* id, const int* counts) {

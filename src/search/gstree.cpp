@@ -132,8 +132,7 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
 
   try {
     for (int v = 0; v < 256; ++v) occurrences_[v] = occurrences[v];
-    seq_index_ = std::make_unique<SequenceIndex>(input->seq_of_pos.data(), input->seq_end.data(),
-                                                 input->nr_sequences, coded_length);
+    if (costf == 1) costs_.enable();
     for (int x = 1; x <= charset->alphabet_size; ++x) crossable_[x] = charset->stop_flag[x] == 0;
     pos_counts.assign(nr_classes + 2, 0);
     seq_counts.assign(nr_classes + 2, 0);
@@ -142,7 +141,7 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
     search_input_.charset = charset;
     search_input_.coded = coded_string;
     search_input_.coded_length = coded_length;
-    search_input_.seq_index = seq_index_.get();
+    search_input_.seq_index = &input->seq_index;
     search_input_.class_of_seq = input->class_of_seq.data();
     search_input_.nr_classes = nr_classes;
     search_input_.total_slot = total_slot;
@@ -185,6 +184,7 @@ STree_Node* GSTree::newchildren(int n) {
     STree_Node* chunk = new (std::nothrow) STree_Node[size];
     if (chunk == nullptr) error("Out of memory: couldn't create new children block \n");
     node_chunks_.emplace_back(chunk);
+    if (!costs_.add_chunk(chunk, size)) error("Out of memory: couldn't create new children block \n");
     chunk_used_ = 0;
     chunk_size_ = size;
   }

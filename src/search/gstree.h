@@ -7,6 +7,7 @@
 
 #include "run/globals.h"
 #include "search/expander.h"
+#include "search/node_costs.h"
 #include "search/set_walk.h"
 #include "search/support_floor.h"
 
@@ -32,9 +33,11 @@ struct STree_Node {
   std::uint8_t nr_groups;
   std::int8_t wc_left;
   std::uint8_t wc_run;
-  std::uint16_t nr_seqs;
-  std::uint16_t freq;
-  float cost;
+  // Sequences and positions (of the -freq class) holding the pattern: full
+  // counts, so that no input size wraps them. The cost of -costf 1 lives
+  // beside the node (NodeCosts).
+  std::int32_t nr_seqs;
+  std::int32_t freq;
   STree_Node* children;
   Set_ID* set_id;
 
@@ -152,6 +155,7 @@ class GSTree {
   // Children blocks are carved from large chunks: nodes are never released
   // or moved, so node pointers stay valid for the whole run.
   std::vector<std::unique_ptr<STree_Node[]>> node_chunks_;
+  NodeCosts costs_;
   std::size_t chunk_used_ = 0;
   std::size_t chunk_size_ = 0;
   std::unique_ptr<Set_of_Sets> registry_;
@@ -164,8 +168,6 @@ class GSTree {
   const STree_Node* prefix_header_ = nullptr;
   std::string prefix_codes_;
 
-  // The sequence of a position, for the walks that count sequences.
-  std::unique_ptr<SequenceIndex> seq_index_;
   long long occurrences_[256] = {};
   SearchInput search_input_;
   // The search's own expander (and its unpacked sets for the report), the

@@ -92,8 +92,8 @@ int GSTree::STreePQ() {
     id->node = root;
   }
   Count_Nr_of_Classes(root, nullptr);
-  root->nr_seqs = static_cast<std::uint16_t>(cur_seq_counts[total_slot]);
-  root->freq = static_cast<std::uint16_t>(cur_seq_counts[freq_slot]);
+  root->nr_seqs = cur_seq_counts[total_slot];
+  root->freq = cur_seq_counts[freq_slot];
   total_string_count = new int[nr_classes + 2];
   std::memcpy(total_string_count, cur_seq_counts, sizeof(int) * (nr_classes + 2));
 

@@ -3,6 +3,8 @@
 #include <limits>
 #include <vector>
 
+#include "input/sequence_index.h"
+
 // Visits the elements of a position set in increasing order. Lists are read
 // straight from their words and bit arrays a word at a time, so the hot
 // loops of the search pay neither a call nor a bit test per empty position.
@@ -52,45 +54,6 @@ inline void for_each_element_prefetching(const int* set, int domain_size, Visit&
   for_each_element_requesting(set, domain_size, visit,
                               [&](int q) { (__builtin_prefetch(tables + q), ...); });
 }
-
-// The sequence of a position, from a table small enough to stay in cache.
-// The per-position table (two bytes a residue) is far larger than the caches
-// on large inputs, and a walk over scattered positions missed it at almost
-// every sequence change. This one keeps the sequence at the start of every
-// block of 128 positions (sequences are mostly longer than that) and steps
-// along the sequence ends from there.
-class SequenceIndex {
- public:
-  static constexpr int kShift = 7;
-
-  // seq_of_pos and seq_end as the joined input has them; positions 0..length-1.
-  SequenceIndex(const std::uint16_t* seq_of_pos, const int* seq_end, int nr_sequences, int length)
-      : first_(static_cast<std::size_t>(length >> kShift) + 1),
-        end_(seq_end, seq_end + nr_sequences + 1) {
-    for (std::size_t b = 0; b < first_.size(); ++b) first_[b] = seq_of_pos[b << kShift];
-    // Past the last sequence: stops the step along the ends for any position.
-    end_.push_back(std::numeric_limits<int>::max());
-  }
-
-  // The sequence holding position p (0 for position 0), for 0 <= p < length.
-  int seq_of(int p) const {
-    int s = first_[static_cast<unsigned>(p) >> kShift];
-    while (end_[s] < p) ++s;
-    return s;
-  }
-  int end_of(int s) const { return end_[s]; }
-  int sequences() const { return static_cast<int>(end_.size()) - 2; }
-  // The sequence holding the first position of p's block.
-  int first_of(int p) const { return first_[static_cast<unsigned>(p) >> kShift]; }
-  // Asks for the table entry of position p ahead of its use.
-  void prefetch(int p) const {
-    __builtin_prefetch(first_.data() + (static_cast<unsigned>(p) >> kShift));
-  }
-
- private:
-  std::vector<std::uint16_t> first_;
-  std::vector<int> end_;
-};
 
 // The sequence (and its class) of positions visited in increasing order.
 // Positions of one sequence are contiguous, so the index is consulted only

@@ -16,9 +16,10 @@
 #include <cstdio>
 #include <memory>
 
-// The largest domain the position sets take (elements 0..kMaxSetDomain-1);
-// the input stage stops reading at it, rather than after reading it all.
-constexpr int kMaxSetDomain = 59999999;
+// The largest domain the position sets take (elements 0..kMaxSetDomain-1):
+// every position of the largest joined input 32-bit positions address, with
+// room for the two closing entries past its end.
+constexpr int kMaxSetDomain = 2147483647 - 2;
 
 // Number of 1-bits of each byte value; filled by the Sets constructor.
 extern int size_mask[256];

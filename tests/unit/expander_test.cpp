@@ -59,7 +59,7 @@ class ExpanderTest : public ::testing::Test {
     length = static_cast<int>(coded.size());
     coded.resize(coded.size() + 16, 0);
     seq_of_pos.resize(coded.size(), 0);
-    index = std::make_unique<SequenceIndex>(seq_of_pos.data(), seq_end.data(), 60, length);
+    index = std::make_unique<SequenceIndex>(seq_end.data(), 60, length);
     sets = std::make_unique<Sets>(length);
     for (long long& o : occurrences) o = 0;
     for (int p = 0; p < length; ++p) ++occurrences[coded[p]];

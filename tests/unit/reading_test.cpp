@@ -166,8 +166,8 @@ TEST_F(RecordInputTest, BothStrandsCountAsOneSequence) {
   EXPECT_EQ(2, in->nr_sequences);
   EXPECT_EQ(2, in->strands);
   EXPECT_EQ((std::vector<int>{0, 8, 14}), in->seq_end);
-  EXPECT_EQ(1, in->seq_of_pos[7]);  // the reverse strand belongs to sequence 1
-  EXPECT_EQ(2, in->seq_of_pos[9]);
+  EXPECT_EQ(1, in->seq_of(7));  // the reverse strand belongs to sequence 1
+  EXPECT_EQ(2, in->seq_of(9));
 }
 
 TEST_F(RecordInputTest, GapsDroppedAndDefaultMaskInTheGeneratedSet) {
@@ -203,7 +203,7 @@ TEST_F(RecordInputTest, DedupKeepsTheFirstCopyPerClassInEveryTable) {
   EXPECT_EQ((std::vector<std::string>{"", "a", "b", "d", "f"}), ids_of(*in));
   EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 1, 2}), in->seq_file);
   EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 1, 2, 0}), in->class_of_seq);
-  EXPECT_EQ(3, in->seq_of_pos[8]);
+  EXPECT_EQ(3, in->seq_of(8));
   EXPECT_NE(std::string::npos,
             err.find("class 1: -dedup dropped 2 copies of sequences read before in the class: c, e\n"));
 

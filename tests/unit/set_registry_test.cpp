@@ -125,8 +125,8 @@ TEST(SetRegistry, ProgressMarksPerThousand) {
 }
 
 TEST(SetRegistryDeathTest, RefusesWhatItCannotStore) {
-  EXPECT_EXIT(Registry(70000000, 3), ::testing::ExitedWithCode(1),
-              "The integer domain of the sets is too large: 0.. 69999999");
+  EXPECT_EXIT(Registry(2147483647, 3), ::testing::ExitedWithCode(1),
+              "The integer domain of the sets is too large: 0.. 2147483646");
   EXPECT_EXIT(Registry(100, -1), ::testing::ExitedWithCode(1), "negative number of set-collections");
   Registry reg(100, 2);
   const std::vector<int> s = list_of({1});

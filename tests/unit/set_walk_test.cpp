@@ -35,7 +35,7 @@ TEST(SequenceIndex, NamesTheSequenceOfEveryPosition) {
   std::mt19937 random(5);
   for (int i = 0; i < 400; ++i) lengths.push_back(static_cast<int>(random() % 600));
   const Joined joined(lengths);
-  const SequenceIndex index(joined.seq_of_pos.data(), joined.seq_end.data(),
+  const SequenceIndex index(joined.seq_end.data(),
                             joined.nr_sequences(), joined.length);
   std::vector<unsigned char> class_of_seq(lengths.size() + 1);
   for (std::size_t s = 0; s < class_of_seq.size(); ++s) class_of_seq[s] = static_cast<unsigned char>(s % 3);
@@ -53,7 +53,7 @@ TEST(SequenceIndex, NamesTheSequenceOfEveryPosition) {
 
 TEST(SequenceCursor, MovesOnlyWhenAPositionLeavesTheSequenceAndTakesItsClass) {
   const Joined joined({3, 200, 0, 2});
-  const SequenceIndex index(joined.seq_of_pos.data(), joined.seq_end.data(), 4, joined.length);
+  const SequenceIndex index(joined.seq_end.data(), 4, joined.length);
   const std::vector<unsigned char> class_of_seq = {0, 2, 1, 2, 1, 0};
   SequenceCursor cursor(index, class_of_seq.data());
   // Sequence 1 is 1..4, sequence 2 is 5..205, 3 is 206, 4 is 207..209.

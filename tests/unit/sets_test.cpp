@@ -148,8 +148,9 @@ TEST(Sets, OrderIsBySizeFirstAndABitArrayOfNOrdersAfterAListOfN) {
 }
 
 TEST(SetsDeathTest, RefusesBadDomainsAndArguments) {
-  EXPECT_EXIT(Sets(60000000), ::testing::ExitedWithCode(1),
-              "^The integer domain of the sets is too large: 0.. 59999999\n$");
+  // Every position 32-bit positions address, and the two entries past the end.
+  EXPECT_EXIT(Sets(2147483646), ::testing::ExitedWithCode(1),
+              "^The integer domain of the sets is too large: 0.. 2147483645\n$");
   EXPECT_EXIT(Sets(-5), ::testing::ExitedWithCode(1), "too large");
   Sets sets(64);
   SetPtr list(make_list(sets, {1, 2}));

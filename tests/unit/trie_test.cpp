@@ -51,7 +51,7 @@ TEST(TrieBlocks, NewBlocksStartClearedWithTheInitialGapCount) {
     EXPECT_EQ(block[i].gap_count, 3);
     EXPECT_EQ(block[i].code, 0);
     EXPECT_EQ(block[i].set_id, nullptr);
-    EXPECT_EQ(block[i].cost, 0.0f);
+    EXPECT_EQ(block[i].nr_seqs, 0);
   }
   EXPECT_EQ(block[1].nr_children, 0);
 }
