@@ -5,7 +5,11 @@ The runner is exercised with a stand-in binary (a shell script) so that these
 checks need no build and take a second.
 """
 
+import collections
+import gzip
+import operator
 import os
+import re
 import stat
 import sys
 import tempfile
@@ -14,6 +18,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import family_ranks  # noqa: E402
 import gen_corpus  # noqa: E402
+import gen_peaks  # noqa: E402
 import run_bench  # noqa: E402
 import search_work  # noqa: E402
 
@@ -26,6 +31,22 @@ def read_lines(path):
 def read_bytes(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def read_fasta(path):
+    """Headers and sequences of a FASTA file with one line per sequence."""
+    opener = gzip.open if path.endswith(".gz") else open
+    with opener(path, "rt") as f:
+        lines = f.read().splitlines()
+    return lines[0::2], lines[1::2]
+
+
+def pair_shares(seqs):
+    counts = collections.Counter()
+    for s in seqs:
+        counts.update(map(operator.add, s, s[1:]))
+    total = sum(counts.values())
+    return {pair: n / total for pair, n in counts.items()}
 
 
 class GenCorpusTest(unittest.TestCase):
@@ -76,6 +97,95 @@ class GenCorpusTest(unittest.TestCase):
         for bad in ("x", "10", "-5"):
             with self.assertRaises(Exception):
                 gen_corpus.parse_size(bad)
+
+
+class GenPeaksTest(unittest.TestCase):
+    N = 2000
+    MOTIF, REVERSE = "GGGACTTTCC", "GGAAAGTCCC"
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.isfile(gen_peaks.DEFAULT_DNA):
+            raise unittest.SkipTest("the shared DNA file is not there")
+        cls.dir = tempfile.TemporaryDirectory()
+        cls.paths = gen_peaks.generate(cls.dir.name, cls.N, seed=5, motif=cls.MOTIF)
+        cls.pos = read_fasta(cls.paths["pos"])[1]
+        cls.neg = read_fasta(cls.paths["neg"])[1]
+        cls.truth = gen_peaks.read_truth(cls.paths["truth"])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.dir.cleanup()
+
+    def test_records_and_same_bytes_for_the_same_seed(self):
+        for path, name in ((self.paths["pos"], "peak"), (self.paths["neg"], "bg")):
+            headers, seqs = read_fasta(path)
+            self.assertEqual(headers, [f">{name}_{i}" for i in range(1, self.N + 1)])
+            self.assertTrue(all(len(s) == 200 and set(s) <= set("ACGT") for s in seqs))
+        mtime = os.stat(self.paths["pos"]).st_mtime_ns
+        gen_peaks.generate(self.dir.name, self.N, seed=5, motif=self.MOTIF)
+        self.assertEqual(os.stat(self.paths["pos"]).st_mtime_ns, mtime)
+        # A fresh run, gzipped, holds the same records; gzipped twice, the same bytes.
+        with tempfile.TemporaryDirectory() as other:
+            packed = gen_peaks.generate(other, self.N, seed=5, compress=True)
+            for kind in ("pos", "neg"):
+                self.assertEqual(gzip.decompress(read_bytes(packed[kind])),
+                                 read_bytes(self.paths[kind]))
+            first = read_bytes(packed["pos"])
+            os.remove(packed["stamp"])
+            gen_peaks.generate(other, self.N, seed=5, compress=True)
+            self.assertEqual(read_bytes(packed["pos"]), first)
+            reseeded = gen_peaks.generate(other, self.N, seed=6)
+            self.assertNotEqual(read_bytes(reseeded["pos"]), read_bytes(self.paths["pos"]))
+
+    def test_motif_in_its_share_of_peaks_on_both_strands(self):
+        planted = int(self.truth["planted"])
+        self.assertEqual(planted, 0.3 * self.N)
+        self.assertEqual(int(self.truth["plus_strand"]) + int(self.truth["minus_strand"]),
+                         planted)
+        self.assertEqual(self.truth["reverse_complement"], self.REVERSE)
+        plus = sum(self.MOTIF in s for s in self.pos)
+        minus = sum(self.REVERSE in s for s in self.pos)
+        either = sum(self.MOTIF in s or self.REVERSE in s for s in self.pos)
+        # A random 10-mer on either strand: about one peak in 3,000 by chance.
+        self.assertGreaterEqual(either, planted)
+        self.assertLessEqual(either, planted + 5)
+        self.assertGreater(min(plus, minus), 0.4 * planted)
+        self.assertLessEqual(sum(self.MOTIF in s or self.REVERSE in s for s in self.neg), 5)
+
+    def test_classes_have_the_composition_of_the_real_dna(self):
+        with open(gen_peaks.DEFAULT_DNA) as f:
+            real = pair_shares(f.read().split())
+        # Independent bases would put AA about 0.017 below the real DNA.
+        for seqs, slack in ((self.neg, 0.003), (self.pos, 0.005)):
+            shares = pair_shares(seqs)
+            for pair, share in real.items():
+                self.assertAlmostEqual(shares[pair], share, delta=slack, msg=pair)
+
+    def test_degenerate_motif_resolved_per_copy(self):
+        with tempfile.TemporaryDirectory() as other:
+            paths = gen_peaks.generate(other, 1000, seed=5, length=40,
+                                       motif="GGG[AG]NTTYCC", share=0.5)
+            truth = gen_peaks.read_truth(paths["truth"])
+            seqs = read_fasta(paths["pos"])[1]
+        self.assertEqual(truth["motif"], "GGGRNTTYCC")
+        self.assertEqual(truth["reverse_complement"], "GGRAANYCCC")
+        plus = [m[1] for m in map(re.compile("GGG([AG])[ACGT]TT[CT]CC").search, seqs) if m]
+        minus = [m[1] for m in map(re.compile("GG[AG]AA[ACGT]([CT])CCC").search, seqs) if m]
+        self.assertGreaterEqual(len(plus) + len(minus), 500)
+        self.assertEqual(set(plus), {"A", "G"})
+        self.assertEqual(set(minus), {"C", "T"})
+
+    def test_counts_and_motif_syntax(self):
+        self.assertEqual([gen_peaks.parse_count(t) for t in ("50k", "2M", "7")],
+                         [50_000, 2_000_000, 7])
+        self.assertEqual(gen_peaks.count_label(500_000), "500k")
+        for bad in ("0", "5x", "k", "-3"):
+            with self.assertRaises(Exception):
+                gen_peaks.parse_count(bad)
+        for bad in ("TG[A", "TGZ", "[]A", ""):
+            with self.assertRaises(ValueError):
+                gen_peaks.parse_motif(bad)
 
 
 STUB = """#!/bin/sh

@@ -24,4 +24,6 @@ struct InputOptions {
   std::string mask;
   // -dedup: within a class, only the first of identical sequences is read.
   bool dedup = false;
+  // -progress: lines on standard error while the files are read.
+  bool progress = false;
 };

@@ -192,6 +192,7 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
   }
   ++state.sequences;
   ++file.sequences;
+  state.progress.sequence(file.name, state.sequences, state.table.text.size());
 }
 
 int input_string::read_examples(char** files) {
@@ -249,6 +250,7 @@ int input_string::read_examples(char** files) {
     }
   }
 
+  state.progress.done(state.sequences, reading_.text.size());
   const int n_classes = classes->countclasses();
   classes->nr_classes = n_classes;
   std::fprintf(chatter_file(), "# Read in total %d examples belonging to %d target classes\n",

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "input/input_string.h"
+#include "input/read_progress.h"
 #include "input/sequence_source.h"
 
 // Identical sequences within a class: each sequence's forward strand is
@@ -30,6 +31,7 @@ struct ReadState {
   int sequences = 0;   // read so far, over all files
   std::string strand;  // scratch for a reverse complement
   CopyIndex copies;
+  ReadProgress progress{options.progress};
 };
 
 // With -dedup, the identifiers named per class of the copies dropped.

@@ -43,5 +43,8 @@ struct PatternRecord {
   // decide its motif): kept for many rows, so packed, each as its distance
   // from the one before in 7-bit groups, low group first.
   std::vector<unsigned char> class1_ends;
+  // Neither kept while the search ran (a row ranked too low to be likely
+  // read); found again from the input if the ranking reaches the row.
+  bool sites_dropped = false;
   long order = 0;  // acceptance order in the search
 };

@@ -52,6 +52,18 @@ std::uint64_t counts_hash(const PatternRecord& r) {
 
 constexpr std::uint64_t kBase = 0x100000001b3ULL;
 constexpr double kMostLabelBytes = 2.0 * (1 << 30);
+// The memory the sites of the rows kept under -top with -distinct or
+// -maximal may take: so many bytes an input position, and never less than
+// the least (which holds every row's sites on most inputs).
+// A test build sets a budget of its own, so that almost every row has its
+// sites found again, and must write what the normal build writes.
+#ifdef MORVA_SITE_BUDGET_BYTES
+constexpr std::size_t kSiteBytesPerPosition = 0;
+constexpr std::size_t kLeastSiteBytes = MORVA_SITE_BUDGET_BYTES;
+#else
+constexpr std::size_t kSiteBytesPerPosition = 2;
+constexpr std::size_t kLeastSiteBytes = std::size_t{16} << 20;
+#endif
 
 }  // namespace
 
@@ -113,6 +125,11 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
   // The heap is bounded by -top, unless -maximal or -distinct must see every row.
   if (options_.top > 0 && !unbounded_ && !ranked_.empty())
     rows_.reserve(static_cast<std::size_t>(std::min(options_.top, 1L << 20)) + 1);
+  // The ranking seldom reads far past -top rows (rows that join a motif
+  // are read too, and with -maximal some are dropped first); a row beyond
+  // the budget that it does read has its sites found again.
+  if (options_.top > 0 && unbounded_ && !ranked_.empty() && info_.input != nullptr)
+    site_budget_ = std::max(kLeastSiteBytes, kSiteBytesPerPosition * static_cast<std::size_t>(info_.input->length));
 }
 
 // The ranking: the chosen key, then more class-1 sequences, then (but for
@@ -185,6 +202,8 @@ void Results::deliver(const PatternRecord& record) {
 }
 
 bool Results::would_keep(const PatternRecord& record) const {
+  if (site_budget_ > 0)
+    return site_bytes_ < site_budget_ || site_heap_.empty() || better(record, rows_[site_heap_.front()]);
   if (options_.top <= 0 || unbounded_ || static_cast<long>(rows_.size()) < row_bound()) return true;
   return better(record, rows_.front());
 }
@@ -293,21 +312,78 @@ void Results::mark_contained() {
   }
 }
 
-void Results::count_sites_once(PatternRecord& record) {
+void Results::count_sites_once(PatternRecord& record) { keep_sites_once(record.codes, &record.positions); }
+
+void Results::keep_sites_once(const std::string& codes, std::vector<int>* positions) {
   if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, min_gap, max_gap);
   const input_string& input = *info_.input;
   std::set<std::tuple<int, int, int>> seen;  // sequence, start, length
   std::vector<int> once;
-  std::fill(record.positions.begin(), record.positions.end(), 0);
+  if (positions != nullptr) std::fill(positions->begin(), positions->end(), 0);
   Site site;
   for (int end : ends_) {
-    if (!site_matcher_->locate(record.codes, end, site)) continue;
+    if (!site_matcher_->locate(codes, end, site)) continue;
     if (!seen.emplace(site.sequence, site.start, site.end - site.first).second) continue;
     once.push_back(end);
-    ++record.positions[input.class_of_seq[static_cast<std::size_t>(site.sequence)]];
-    ++record.positions.back();
+    if (positions == nullptr) continue;
+    ++(*positions)[input.class_of_seq[static_cast<std::size_t>(site.sequence)]];
+    ++positions->back();
   }
   ends_.swap(once);
+}
+
+namespace {
+std::size_t site_bytes(const PatternRecord& r) {
+  return r.class1_ends.capacity() + r.ends.capacity() * sizeof(int);
+}
+}  // namespace
+
+void Results::budget_sites(bool in_budget) {
+  auto drop = [this](PatternRecord& r) {
+    site_bytes_ -= std::min(site_bytes_, site_bytes(r));
+    std::vector<int>().swap(r.ends);
+    std::vector<unsigned char>().swap(r.class1_ends);
+    r.sites_dropped = true;
+  };
+  PatternRecord& kept = rows_.back();
+  if (!in_budget) {
+    std::vector<int>().swap(kept.ends);
+    std::vector<unsigned char>().swap(kept.class1_ends);
+    kept.sites_dropped = true;
+    return;
+  }
+  auto worse_first = [this](std::size_t a, std::size_t b) { return better(rows_[a], rows_[b]); };
+  kept.class1_ends.shrink_to_fit();
+  kept.ends.shrink_to_fit();
+  site_bytes_ += site_bytes(kept);
+  site_heap_.push_back(rows_.size() - 1);
+  std::push_heap(site_heap_.begin(), site_heap_.end(), worse_first);
+  // The worst rows give their sites up; the one just kept may be among them.
+  while (site_bytes_ > site_budget_ && site_heap_.size() > 1) {
+    std::pop_heap(site_heap_.begin(), site_heap_.end(), worse_first);
+    drop(rows_[site_heap_.back()]);
+    site_heap_.pop_back();
+  }
+}
+
+void Results::find_sites(PatternRecord& record) {
+  if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, min_gap, max_gap);
+  const input_string& input = *info_.input;
+  ends_.clear();
+  // Every end of an occurrence: the position after its last matched
+  // character, which lies in the sequence (its separator at the latest).
+  for (int k = 1; k <= input.nr_sequences; ++k) {
+    if (site_rows_ == 0 && input.class_of_seq[static_cast<std::size_t>(k)] != 1) continue;
+    const int first = input.seq_end[static_cast<std::size_t>(k) - 1] + 1;
+    const int last = input.seq_end[static_cast<std::size_t>(k)];
+    for (int end = first + 1; end <= last; ++end)
+      if (site_matcher_->matches(record.codes, end)) ends_.push_back(end);
+  }
+  if (strand_pairs_ && strand_pairs_->self_complementary(record.codes)) keep_sites_once(record.codes, nullptr);
+  record.class1_ends.clear();
+  take_class1_ends(record);
+  if (site_rows_ != 0) record.ends = ends_;
+  record.sites_dropped = false;
 }
 
 void Results::merge_strand_pairs() {
@@ -342,6 +418,7 @@ void Results::group_motifs() {
   for (PatternRecord& r : rows_) {
     if (options_.distinct && options_.top > 0 && grouper.motifs() >= options_.top) break;
     bool leads = false;
+    if (r.sites_dropped) find_sites(r);
     r.motif = grouper.add(r.codes, r.class1_ends, leads);
     if (!options_.distinct || leads) kept.push_back(std::move(r));
   }

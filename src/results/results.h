@@ -70,7 +70,9 @@ class Results {
       // counts).
       const bool palindrome = strand_pairs_ && strand_pairs_->self_complementary(record.codes);
       std::vector<int> searched;
-      if (all_sites || palindrome || would_keep(record)) {
+      const bool in_budget = would_keep(record);
+      record.sites_dropped = false;
+      if (all_sites || palindrome || in_budget) {
         if (!ends_ready_) {
           ends_.clear();
           fill_ends(ends_);
@@ -83,6 +85,7 @@ class Results {
         if (all_sites) record.ends.swap(ends_);
       }
       keep(record);
+      if (site_budget_ > 0) budget_sites(in_budget);
       if (palindrome) record.positions.swap(searched);
     }
     deliver(record);
@@ -111,6 +114,17 @@ class Results {
   // Leaves one occurrence per site (sequence and span) in ends_ and counts
   // the record's positions from them.
   void count_sites_once(PatternRecord& record);
+  // The same without the counts (null: not counted).
+  void keep_sites_once(const std::string& codes, std::vector<int>* positions);
+  // Rows kept to the end of the search (-distinct, -maximal) under -top:
+  // the sites of only the best rows, up to site_budget_ bytes, are kept,
+  // since the ranking reads the first rows only and the sites of every row
+  // can take many times the memory of the search. The row just kept holds
+  // its sites when `in_budget`; the worst rows give theirs up.
+  void budget_sites(bool in_budget);
+  // Finds the occurrences of a row whose sites were given up, as the search
+  // had them, and fills its class-1 ends (and its ends, where a sink writes sites).
+  void find_sites(PatternRecord& record);
   // A pattern and its reverse complement, both ranked, become one row.
   void merge_strand_pairs();
   void mark_contained();
@@ -157,4 +171,7 @@ class Results {
   std::vector<char> contained_;  // per seen pattern, once judged
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::vector<PatternRecord> best_;  // a heap of the best rows so far, when only the first rows need sites
+  std::size_t site_budget_ = 0;           // bytes; 0: every kept row keeps its sites
+  std::size_t site_bytes_ = 0;            // taken by the rows in site_heap_
+  std::vector<std::size_t> site_heap_;    // rows_ holding sites, worst first
 };

@@ -32,6 +32,11 @@ class SiteMatcher {
   // The site of `codes` ending at end - 1; false when it does not match there.
   bool locate(const std::string& codes, int end, Site& site) const;
 
+  // Whether `codes` matches with its last element at end - 1.
+  bool matches(const std::string& codes, int end) const {
+    return !codes.empty() && match(codes, codes.size(), end - 1, nullptr) >= 0;
+  }
+
   // Whether `codes` holds a flexible gap (a code above the groups).
   bool gapped(const std::string& codes) const;
   // The position of every element of `codes` in `at`; false when it does not match there.

@@ -185,6 +185,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   echo_input_files(params);
 
   params.input.classes_are_compared = showratio != 0 || goodratio != 0.0f || binomial_prob != 0.0;
+  params.input.progress = params.progress;
   objects.input = std::make_unique<input_string>(params.input_files, params.charset_file_name, params.cfonly,
                                                  params.input);
   input_string* input = objects.input.get();
