@@ -17,6 +17,7 @@
 #include "sets/sets.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/memory_advice.h"
 #include "run/report_stream.h"
 
 namespace {
@@ -42,6 +43,7 @@ void reserve_for(char** files, SequenceTable& table) {
   if (total > table.max_length + 2) total = table.max_length + 2;
   try {
     text.reserve(total);
+    advise_huge_pages(text.data(), text.capacity());
   } catch (const std::bad_alloc&) {
     // Reading will report the shortage if the sequences really need it.
   }

@@ -3,6 +3,8 @@
 #include <limits>
 #include <vector>
 
+#include "run/memory_advice.h"
+
 // The sequence of a position, from a table small enough to stay in cache:
 // the sequence at the start of every block of 128 positions (sequences are
 // mostly longer than that), and a step along the sequence ends from there.
@@ -16,9 +18,11 @@ class SequenceIndex {
   SequenceIndex() = default;
   // seq_end as the joined input has it (seq_end[0] = 0, sequence k ends at
   // its separator seq_end[k]); positions 0..length-1.
-  SequenceIndex(const int* seq_end, int nr_sequences, int length)
-      : first_(static_cast<std::size_t>(length >> kShift) + 1),
-        end_(seq_end, seq_end + nr_sequences + 1) {
+  SequenceIndex(const int* seq_end, int nr_sequences, int length) : end_(seq_end, seq_end + nr_sequences + 1) {
+    const std::size_t blocks = static_cast<std::size_t>(length >> kShift) + 1;
+    first_.reserve(blocks);
+    advise_huge_pages(first_.data(), blocks * sizeof(std::int32_t));
+    first_.resize(blocks);
     // Past the last sequence: stops the step along the ends for any position.
     end_.push_back(std::numeric_limits<int>::max());
     int s = 0;

@@ -9,6 +9,7 @@
 #include "alphabet/charset.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/memory_advice.h"
 #include "search/gstree.h"
 #include "search/packed_positions.h"
 #include "search/set_walk.h"
@@ -65,7 +66,11 @@ Expander::Expander(const SearchInput& input, bool full_size) : in_(input), full_
 void Expander::fit_lists(std::vector<std::vector<int>>& lists, long long bound) {
   for (std::size_t x = 1; x < lists.size(); ++x) {
     const long long room = std::min(in_.occurrences[x], bound) + 2;
-    if (static_cast<long long>(lists[x].size()) < room) lists[x].resize(static_cast<std::size_t>(room));
+    if (static_cast<long long>(lists[x].size()) < room) {
+      lists[x].reserve(static_cast<std::size_t>(room));
+      advise_huge_pages(lists[x].data(), lists[x].capacity() * sizeof(int));
+      lists[x].resize(static_cast<std::size_t>(room));
+    }
     lists[x][0] = 0;
   }
 }

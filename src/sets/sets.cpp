@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "run/error.h"
+#include "run/memory_advice.h"
 
 int size_mask[256];
 
@@ -16,6 +17,8 @@ int* allocate_words(std::size_t words, bool zeroed) {
   if (words > SIZE_MAX / sizeof(int)) error("ERR: Set out of memory");
   void* block = zeroed ? std::calloc(words, sizeof(int)) : std::malloc(words * sizeof(int));
   if (block == nullptr) error("ERR: Set out of memory");
+  // The bit arrays of large inputs are walked whole, word by word.
+  advise_huge_pages(block, words * sizeof(int));
   return static_cast<int*>(block);
 }
 
