@@ -2,10 +2,12 @@
 """Rows kept to the end of the search (-top with -distinct or -maximal) keep
 their sites only while a memory budget lasts; a row the ranking reads
 without them has them found again by matching its pattern against the
-input. That matching must give exactly the occurrences the search had.
+input. So has a row of more positions than a sixteenth of the input under
+any -top. That matching must give exactly the occurrences the search had.
 
 The normal build (whose budget holds every site on these inputs) and a
-build whose budget holds almost none (MORVA_SITE_BUDGET_BYTES=1) run the
+build whose budget holds almost none (MORVA_SITE_BUDGET_BYTES=1, which
+also takes every row of a sixteenth of the input as large) run the
 same searches on small random inputs, with every file that reads sites
 (table, sites, MEME matrices, page). Every output must be the same bytes.
 
@@ -23,6 +25,8 @@ import tempfile
 # the orders and filters that decide which rows the ranking reads.
 SEARCHES = [
     "-revcomp -groups dna -maxgrp 1 -distinct -top 5",
+    "-revcomp -top 4 -sort support",
+    "-top 3 -sort support -wc 1",
     "-revcomp -wc 1 -maxwc 2 -distinct -top 3 -sort specificity",
     "-revcomp -maximal -top 6 -trim_wc -wc 1",
     "-max_gap_nr 1 -min_gap 0 -max_gap 2 -distinct -top 4",

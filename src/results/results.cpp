@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <set>
-#include <tuple>
 #include <unordered_map>
 
 #include "alphabet/charset.h"
@@ -57,12 +55,15 @@ constexpr double kMostLabelBytes = 2.0 * (1 << 30);
 // the least (which holds every row's sites on most inputs).
 // A test build sets a budget of its own, so that almost every row has its
 // sites found again, and must write what the normal build writes.
+// The same build takes every row of a sixteenth of the input as large.
 #ifdef MORVA_SITE_BUDGET_BYTES
 constexpr std::size_t kSiteBytesPerPosition = 0;
 constexpr std::size_t kLeastSiteBytes = MORVA_SITE_BUDGET_BYTES;
+constexpr long kHugeRowPositions = 0;
 #else
 constexpr std::size_t kSiteBytesPerPosition = 2;
 constexpr std::size_t kLeastSiteBytes = std::size_t{16} << 20;
+constexpr long kHugeRowPositions = 1L << 22;
 #endif
 
 }  // namespace
@@ -128,6 +129,9 @@ Results::Results(const ResultOptions& options, RunInfo info, std::vector<std::un
   // The ranking seldom reads far past -top rows (rows that join a motif
   // are read too, and with -maximal some are dropped first); a row beyond
   // the budget that it does read has its sites found again.
+  // Rows of more positions than a sixteenth of the input keep no sites
+  // while the search runs; on the inputs of every day no row is that large.
+  huge_row_ = info_.input != nullptr ? std::max<long>(kHugeRowPositions, info_.input->length / 256) : LONG_MAX;
   if (options_.top > 0 && unbounded_ && !ranked_.empty() && info_.input != nullptr)
     site_budget_ = std::max(kLeastSiteBytes, kSiteBytesPerPosition * static_cast<std::size_t>(info_.input->length));
 }
@@ -317,13 +321,35 @@ void Results::count_sites_once(PatternRecord& record) { keep_sites_once(record.c
 void Results::keep_sites_once(const std::string& codes, std::vector<int>* positions) {
   if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, min_gap, max_gap);
   const input_string& input = *info_.input;
-  std::set<std::tuple<int, int, int>> seen;  // sequence, start, length
+  // A site is found twice only across the strands: on one strand an end
+  // fixes the site. The ends come in increasing order, so a sequence's
+  // sites on its forward run all come before those on its reverse run,
+  // which are kept unless the forward run has the same site (start and
+  // length). The sites of one sequence are few; a tree over the sites of
+  // all of them cost more than the search on peak sets.
+  std::vector<std::pair<int, int>> forward;  // of the sequence being read
+  int sequence = -1;
+  bool sorted = false;
   std::vector<int> once;
   if (positions != nullptr) std::fill(positions->begin(), positions->end(), 0);
   Site site;
   for (int end : ends_) {
     if (!site_matcher_->locate(codes, end, site)) continue;
-    if (!seen.emplace(site.sequence, site.start, site.end - site.first).second) continue;
+    if (site.sequence != sequence) {
+      sequence = site.sequence;
+      forward.clear();
+      sorted = false;
+    }
+    const std::pair<int, int> key(site.start, site.end - site.first);
+    if (site.strand == '+') {
+      forward.push_back(key);
+    } else {
+      if (!sorted) {
+        std::sort(forward.begin(), forward.end());
+        sorted = true;
+      }
+      if (std::binary_search(forward.begin(), forward.end(), key)) continue;
+    }
     once.push_back(end);
     if (positions == nullptr) continue;
     ++(*positions)[input.class_of_seq[static_cast<std::size_t>(site.sequence)]];

@@ -64,13 +64,17 @@ class Results {
       record.class1_ends.clear();
       // A row that may be written needs its class-1 sites, which decide its
       // motif; the sites file and the page need all of them.
-      const bool all_sites = wants_sites(record);
+      // A row of a large part of the input (a letter, say) seldom ranks
+      // among -top rows, and its sites would cost a pass and four bytes a
+      // position: they are found again if it does.
+      const bool huge = options_.top > 0 && record.positions.back() > huge_row_;
+      const bool all_sites = !huge && wants_sites(record);
       // Under both strands a self-complementary pattern finds each site
       // twice; its row counts the site once (the report keeps the search's
       // counts).
       const bool palindrome = strand_pairs_ && strand_pairs_->self_complementary(record.codes);
       std::vector<int> searched;
-      const bool in_budget = would_keep(record);
+      const bool in_budget = !huge && would_keep(record);
       record.sites_dropped = false;
       if (all_sites || palindrome || in_budget) {
         if (!ends_ready_) {
@@ -81,9 +85,10 @@ class Results {
           searched = record.positions;
           count_sites_once(record);
         }
-        take_class1_ends(record);
+        if (!huge) take_class1_ends(record);
         if (all_sites) record.ends.swap(ends_);
       }
+      record.sites_dropped = huge;
       keep(record);
       if (site_budget_ > 0) budget_sites(in_budget);
       if (palindrome) record.positions.swap(searched);
@@ -173,5 +178,6 @@ class Results {
   std::vector<PatternRecord> best_;  // a heap of the best rows so far, when only the first rows need sites
   std::size_t site_budget_ = 0;           // bytes; 0: every kept row keeps its sites
   std::size_t site_bytes_ = 0;            // taken by the rows in site_heap_
+  long huge_row_ = 0;                     // more positions than this: sites found when read
   std::vector<std::size_t> site_heap_;    // rows_ holding sites, worst first
 };
