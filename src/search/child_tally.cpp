@@ -75,7 +75,7 @@ bool ChildTally::prepare(const CHARSET& charset, int nr_classes, int first_group
   for (int x : gathered_) {
     if (x <= charset.alphabet_size || x == window_unlisted_) continue;
     const long long room = std::min(capacity_[x], bound + 2);
-    if (allocated_[x] >= room) continue;
+    if (allocated_[x] >= room && !worth_shrinking(allocated_[x], room)) continue;
     // The old list is kept until the new one exists: a failure leaves the
     // tally as it was.
     std::unique_ptr<int[]> fresh(new (std::nothrow) int[static_cast<std::size_t>(room)]);

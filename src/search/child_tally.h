@@ -15,6 +15,16 @@
 
 class CHARSET;
 
+// Whether a scratch list of `have` entries should give its room back when
+// the walk at hand needs `need`: the lists a large node needed (the root's
+// are as long as the input) would otherwise stay for the whole run, beside
+// the queue's sets, while the nodes expanded later need a fraction of them.
+// Only large lists, and only four times too large, so that nodes of one
+// level, whose sizes differ by less, do not make them shrink and grow in turn.
+inline bool worth_shrinking(long long have, long long need) {
+  return have >= (4LL << 20) && have / 4 > need;
+}
+
 class ChildTally {
  public:
   // Room for the lists: occurrences[x] is the number of positions holding

@@ -66,10 +66,13 @@ Expander::Expander(const SearchInput& input, bool full_size) : in_(input), full_
 void Expander::fit_lists(std::vector<std::vector<int>>& lists, long long bound) {
   for (std::size_t x = 1; x < lists.size(); ++x) {
     const long long room = std::min(in_.occurrences[x], bound) + 2;
-    if (static_cast<long long>(lists[x].size()) < room) {
-      lists[x].reserve(static_cast<std::size_t>(room));
-      advise_huge_pages(lists[x].data(), lists[x].capacity() * sizeof(int));
-      lists[x].resize(static_cast<std::size_t>(room));
+    const auto have = static_cast<long long>(lists[x].size());
+    if (have < room || worth_shrinking(have, room)) {
+      std::vector<int> fresh;
+      fresh.reserve(static_cast<std::size_t>(room));
+      advise_huge_pages(fresh.data(), fresh.capacity() * sizeof(int));
+      fresh.resize(static_cast<std::size_t>(room));
+      lists[x].swap(fresh);
     }
     lists[x][0] = 0;
   }
@@ -246,9 +249,15 @@ void Expander::expand(const STree_Node* node, Expansion& out) {
   if (nr_wc_allowed != 0 && !(W != 0 && gap_condition(node->gap_count))) last = total_codes - 1;
   child_tally_.clear();
   gap_tally_.clear();
-  // No child list holds more positions than the node.
-  if (!full_size_) fit_lists(code_positions_, P);
-  const long long bound = full_size_ ? ChildTally::kNoBound : P;
+  // No child list holds more positions than the node. The root's lists
+  // were made with the expander; a node after it needs a part of them.
+  const bool whole = full_size_ && node == root;
+  if (!whole) fit_lists(code_positions_, P);
+  const long long bound = whole ? ChildTally::kNoBound : P;
+  if (worth_shrinking(static_cast<long long>(pack_scratch_.size()), 5LL * P + 64)) {
+    pack_scratch_.clear();
+    pack_scratch_.shrink_to_fit();
+  }
   // The wildcard child takes over this node's packed set (moved one place
   // on) once the node is unpacked, so its own list need not be gathered;
   // the root has no wildcard child, so its list (as long as the whole
