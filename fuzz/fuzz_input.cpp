@@ -36,7 +36,7 @@ void check(const input_string& in) {
     const int end = in.seq_end[k];
     if (end <= previous || end >= in.length || in.coded[end] != 0) __builtin_trap();
     for (int p = previous + 1; p <= end; ++p) {
-      if (in.seq_of_pos[p] != k) __builtin_trap();
+      if (in.seq_of(p) != k) __builtin_trap();
       if (p < end && in.coded[p] == 0 && in.strands == 1) __builtin_trap();
       if (in.coded[p] > in.charset->alphabet_size) __builtin_trap();
     }
