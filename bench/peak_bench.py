@@ -32,6 +32,8 @@ import subprocess
 import sys
 import time
 
+from family_ranks import read_tsv
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
@@ -47,21 +49,13 @@ def pattern_regex(text):
 
 
 def planted_rank(table, motif, rc):
-    rank_col = pattern_col = None
-    with open(table) as f:
-        for line in f:
-            if line.startswith("#"):
-                continue
-            fields = line.rstrip("\n").split("\t")
-            if rank_col is None:
-                rank_col, pattern_col = fields.index("rank"), fields.index("pattern")
-                continue
-            regex = pattern_regex(fields[pattern_col])
-            for site in (motif, rc):
-                for at in range(len(site)):
-                    m = regex.match(site, at)
-                    if m and m.end() - m.start() >= 0.8 * len(site):
-                        return fields[rank_col]
+    for row in read_tsv(table):
+        regex = pattern_regex(row["pattern"])
+        for site in (motif, rc):
+            for at in range(len(site)):
+                m = regex.match(site, at)
+                if m and m.end() - m.start() >= 0.8 * len(site):
+                    return row["rank"]
     return ">10"
 
 

@@ -21,6 +21,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "bench"))
+from family_ranks import read_tsv  # noqa: E402
+
 COMPLEMENT = str.maketrans("ACGT", "TGCA")
 LINE = re.compile(r"^(\S+) (\d+)/(\d+) ((?:\S+:\d+/\d+ )*)$")
 
@@ -78,20 +81,11 @@ def reported(out):
 
 def table_rows(path):
     rows = {}
-    header = None
-    with open(path) as f:
-        for line in f:
-            if line.startswith("#"):
-                continue
-            fields = line.rstrip("\n").split("\t")
-            if header is None:
-                header = fields
-                continue
-            r = dict(zip(header, fields))
-            if r["pattern"] != "<empty>":
-                rows[r["pattern"]] = (int(r["seqs"]), int(r["positions"]),
-                                      [(int(r["1_seqs"]), int(r["1_positions"])),
-                                       (int(r["2_seqs"]), int(r["2_positions"]))])
+    for r in read_tsv(path):
+        if r["pattern"] != "<empty>":
+            rows[r["pattern"]] = (int(r["seqs"]), int(r["positions"]),
+                                  [(int(r["1_seqs"]), int(r["1_positions"])),
+                                   (int(r["2_seqs"]), int(r["2_positions"]))])
     return rows
 
 

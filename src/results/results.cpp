@@ -365,17 +365,14 @@ std::size_t site_bytes(const PatternRecord& r) {
 }  // namespace
 
 void Results::budget_sites(bool in_budget) {
-  auto drop = [this](PatternRecord& r) {
-    site_bytes_ -= std::min(site_bytes_, site_bytes(r));
+  auto drop = [](PatternRecord& r) {
     std::vector<int>().swap(r.ends);
     std::vector<unsigned char>().swap(r.class1_ends);
     r.sites_dropped = true;
   };
   PatternRecord& kept = rows_.back();
   if (!in_budget) {
-    std::vector<int>().swap(kept.ends);
-    std::vector<unsigned char>().swap(kept.class1_ends);
-    kept.sites_dropped = true;
+    drop(kept);
     return;
   }
   auto worse_first = [this](std::size_t a, std::size_t b) { return better(rows_[a], rows_[b]); };
@@ -387,7 +384,9 @@ void Results::budget_sites(bool in_budget) {
   // The worst rows give their sites up; the one just kept may be among them.
   while (site_bytes_ > site_budget_ && site_heap_.size() > 1) {
     std::pop_heap(site_heap_.begin(), site_heap_.end(), worse_first);
-    drop(rows_[site_heap_.back()]);
+    PatternRecord& worst = rows_[site_heap_.back()];
+    site_bytes_ -= std::min(site_bytes_, site_bytes(worst));
+    drop(worst);
     site_heap_.pop_back();
   }
 }

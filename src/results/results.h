@@ -63,10 +63,10 @@ class Results {
       record.ends.clear();
       record.class1_ends.clear();
       // A row that may be written needs its class-1 sites, which decide its
-      // motif; the sites file and the page need all of them.
-      // A row of a large part of the input (a letter, say) seldom ranks
-      // among -top rows, and its sites would cost a pass and four bytes a
-      // position: they are found again if it does.
+      // motif; the sites file and the page need all of them. A row of a
+      // large part of the input (a letter, say) seldom ranks among -top
+      // rows, and its sites would cost a pass and four bytes a position:
+      // they are found again if it does.
       const bool huge = options_.top > 0 && record.positions.back() > huge_row_;
       const bool all_sites = !huge && wants_sites(record);
       // Under both strands a self-complementary pattern finds each site
@@ -75,7 +75,6 @@ class Results {
       const bool palindrome = strand_pairs_ && strand_pairs_->self_complementary(record.codes);
       std::vector<int> searched;
       const bool in_budget = !huge && would_keep(record);
-      record.sites_dropped = false;
       if (all_sites || palindrome || in_budget) {
         if (!ends_ready_) {
           ends_.clear();
