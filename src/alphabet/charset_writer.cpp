@@ -20,6 +20,7 @@
 #include "run/error.h"
 #include "run/paths.h"
 #include "run/report_stream.h"
+#include "run/stop_signals.h"
 
 namespace {
 
@@ -29,54 +30,6 @@ const char kStopSection[] =
 const char kGroupSection[] =
     "\n# Character groups\n# g= ILE [hydro_fob]\n"
     "# g= AT              # If no group name, then [AT] will be used automatically\n# \n";
-
-// The file a name finally stands for: an existing symbolic link is written
-// through to its target, so that a link a user made keeps pointing at the
-// file that is rewritten. A link that is not trusted, or that leads nowhere
-// (it would make this run create a file where the link's author chose), is
-// refused with the reason in `why`.
-StoreResult write_target(const std::string& name, std::string& path, std::string& why) {
-  path = name;
-  bool through_link = false;
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) {
-      if (errno == ENOENT && through_link) {
-        why = "it is a symbolic link to a file that does not exist, and is not followed";
-        return StoreResult::kDangling;
-      }
-      return StoreResult::kStored;
-    }
-    if (!S_ISLNK(st.st_mode)) return StoreResult::kStored;
-    if (!trusted_link(path, st)) {
-      why = path + " is a symbolic link owned by another user in a shared directory, and is "
-                   "not followed";
-      return StoreResult::kRefused;
-    }
-    std::string target(PATH_MAX, '\0');
-    const ssize_t n = readlink(path.c_str(), &target[0], target.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
-      why = path + " is a symbolic link that cannot be read";
-      return StoreResult::kRefused;
-    }
-    target.resize(static_cast<std::size_t>(n));
-    path = target[0] == '/' ? target : directory_of(path) + "/" + target;
-    through_link = true;
-  }
-  why = "too many levels of symbolic links";
-  return StoreResult::kRefused;
-}
-
-// Creates a fresh file next to `target`, mode 0664 before the umask.
-int create_temp(const std::string& target, std::string& temp_name) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_name = target + ".tmp" + std::to_string(static_cast<long>(getpid())) + "_" +
-                std::to_string(attempt);
-    const int fd = open(temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
 
 bool write_all(int fd, const std::string& text) {
   std::size_t done = 0;
@@ -122,30 +75,39 @@ std::string charset_file_text(const ByteCounts& counts, int length, const std::s
 }
 
 StoreResult store_charset_text(const char* filename, const std::string& text, std::string& why) {
-  std::string target;
-  const StoreResult resolved = write_target(filename, target, why);
-  if (resolved != StoreResult::kStored) return resolved;
-  // An existing file keeps its permission bits, but never set-user-ID,
-  // set-group-ID or sticky bits: the new file belongs to the runner, and a
-  // copied set-ID bit would make it run as the runner.
-  struct stat st;
-  const bool keep_mode = stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  // An existing symbolic link is written through to its target, so that a
+  // link a user made keeps pointing at the file that is rewritten; one that
+  // is not trusted, or leads nowhere, is refused (a dangling one would make
+  // this run create a file where the link's author chose).
+  const WriteTarget target = examine_write_target(filename);
+  if (target.route == WriteTarget::kRefused) {
+    why = target.why;
+    const bool dangling = target.through_link && target.why.find("does not exist") != std::string::npos;
+    return dangling ? StoreResult::kDangling : StoreResult::kRefused;
+  }
+  // Held while the file exists under its temporary name, which a stop
+  // (or a closed terminal) then removes.
+  hold_stop_signals();
   std::string temp_name;
-  const int fd = create_temp(target, temp_name);
+  const bool in_place = target.route == WriteTarget::kInPlace;
+  const int fd = in_place ? open_in_place(target, why) : create_temp_beside(target.path, 0664, temp_name, why);
   if (fd < 0) {
-    why = std::strerror(errno);
+    release_stop_signals();
     return StoreResult::kFailed;
   }
-  bool ok = write_all(fd, text) && (!keep_mode || fchmod(fd, st.st_mode & 0777) == 0);
+  const int slot = in_place ? -1 : add_partial_file(temp_name);
+  // The runner's own file keeps its permission bits, but never set-user-ID,
+  // set-group-ID or sticky bits: a copied set-ID bit would make it run as
+  // the runner. Bits of another user's file are not taken.
+  bool ok = write_all(fd, text) && (!keeps_mode(target) || fchmod(fd, target.st.st_mode & 0777) == 0);
   int saved = errno;
   if (close(fd) != 0 && ok) ok = false, saved = errno;
-  if (ok && std::rename(temp_name.c_str(), target.c_str()) != 0) ok = false, saved = errno;
-  if (!ok) {
-    unlink(temp_name.c_str());
-    why = std::strerror(saved);
-    return StoreResult::kFailed;
-  }
-  return StoreResult::kStored;
+  if (!ok) why = std::strerror(saved);
+  if (ok && !in_place && !replace_with(temp_name, target.path, why)) ok = false;
+  if (!ok && !in_place) unlink(temp_name.c_str());
+  drop_partial_file(slot);
+  release_stop_signals();
+  return ok ? StoreResult::kStored : StoreResult::kFailed;
 }
 
 void write_charset_file(const char* filename, const ByteCounts& counts, int length) {

@@ -19,6 +19,7 @@
 #include "results/statistics.h"
 #include "run/error.h"
 #include "run/globals.h"
+#include "run/stop_signals.h"
 #include "run/word_choice.h"
 #include "specfns/specfns_protos.h"
 
@@ -288,7 +289,8 @@ void Results::mark_contained() {
     return prefix[codes.size()];
   };
   std::unordered_map<std::uint64_t, std::uint32_t> members;
-  for (std::size_t g = 0; g < order.size();) {
+  for (std::size_t g = 0, groups = 0; g < order.size(); ++groups) {
+    stop_point_at(groups);
     std::size_t end = g + 1;
     while (end < order.size() && seen_[order[end]].counts == seen_[order[g]].counts) ++end;
     if (end - g >= 2) {
@@ -415,7 +417,9 @@ void Results::merge_strand_pairs() {
   std::unordered_map<std::string, std::size_t> place;  // codes -> index in kept
   std::vector<PatternRecord> kept;
   kept.reserve(rows_.size());
+  std::size_t step = 0;
   for (PatternRecord& r : rows_) {
+    stop_point_at(step++);
     const std::string rc = strand_pairs_->reverse_complement(r.codes);
     if (!rc.empty() && rc != r.codes) {
       const auto partner = place.find(rc);
@@ -440,7 +444,9 @@ void Results::merge_strand_pairs() {
 void Results::group_motifs() {
   MotifGrouper grouper(*info_.input, min_gap, max_gap);
   std::vector<PatternRecord> kept;
+  std::size_t step = 0;
   for (PatternRecord& r : rows_) {
+    stop_point_at(step++);
     if (options_.distinct && options_.top > 0 && grouper.motifs() >= options_.top) break;
     bool leads = false;
     if (r.sites_dropped) find_sites(r);
@@ -528,6 +534,7 @@ void Results::finish() {
   for (auto& sink : found_) sink->end(found_summary);
   if (ranked_.empty()) return;
   if (contained_.size() != seen_.size()) mark_contained();
+  stop_point();
   if (options_.maximal)
     rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
                                [this](const PatternRecord& r) {
@@ -536,6 +543,7 @@ void Results::finish() {
                 rows_.end());
   std::sort(rows_.begin(), rows_.end(),
             [this](const PatternRecord& a, const PatternRecord& b) { return better(a, b); });
+  stop_point();
   if (strand_pairs_) merge_strand_pairs();
   if (!options_.distinct && options_.top > 0 && static_cast<long>(rows_.size()) > options_.top)
     rows_.resize(static_cast<std::size_t>(options_.top));
@@ -553,6 +561,7 @@ void Results::finish() {
     if (asked.fdr > 0) fdr_cut = log10_fdr_cut();
   }
   for (std::size_t i = 0; i < rows_.size(); ++i) {
+    stop_point_at(i);
     PatternRecord& r = rows_[i];
     r.rank = static_cast<long>(i) + 1;
     r.log10_q = q[i];

@@ -11,6 +11,7 @@
 
 #include "results/result_sink.h"
 #include "run/error.h"
+#include "run/paths.h"
 #include "run/stop_signals.h"
 
 // The makers, each in its sink's own file.
@@ -116,31 +117,29 @@ void FileSink::fail(int error_number) {
 }
 
 void FileSink::open_owned() {
-  struct stat st;
-  const bool exists = lstat(name_.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) {
-    const int fd = open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0 || (out_ = stream_over(fd)) == nullptr) fail(errno);
+  // Looked at now, not only before the search: in a shared directory
+  // another user may have planted a link or a FIFO under this name since.
+  const WriteTarget target = examine_write_target(name_);
+  if (target.route == WriteTarget::kRefused) fatal("cannot write %s: %s", name_.c_str(), target.why.c_str());
+  std::string why;
+  // Through a link, or into a FIFO or device, the file is written where it
+  // is; a regular file is written beside itself and renamed into place, so
+  // that a failed run leaves the older file whole.
+  if (target.route == WriteTarget::kInPlace || target.through_link) {
+    const int fd = open_in_place(target, why);
+    if (fd < 0) fatal("cannot write %s: %s", name_.c_str(), why.c_str());
+    if ((out_ = stream_over(fd)) == nullptr) fail(errno);
     return;
   }
-  for (int attempt = 0; attempt < 100 && temp_name_.empty(); ++attempt) {
-    const std::string name = name_ + ".tmp" + std::to_string(static_cast<long>(getpid())) + "_" +
-                             std::to_string(attempt);
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) fail(errno);
-    temp_name_ = name;
-    partial_slot_ = add_partial_file(temp_name_);
-    // A file replaced keeps its permission bits (not set-ID ones, the new
-    // file belonging to the runner).
-    if (exists && fchmod(fd, st.st_mode & 0777) != 0) {
-      const int saved = errno;
-      close(fd);
-      fail(saved);
-    }
-    if ((out_ = stream_over(fd)) == nullptr) fail(errno);
+  const int fd = create_temp_beside(name_, 0666, temp_name_, why);
+  if (fd < 0) fatal("cannot write %s: %s", name_.c_str(), why.c_str());
+  partial_slot_ = add_partial_file(temp_name_);
+  if (keeps_mode(target) && fchmod(fd, target.st.st_mode & 0777) != 0) {
+    const int saved = errno;
+    close(fd);
+    fail(saved);
   }
-  if (out_ == nullptr) fail(EEXIST);
+  if ((out_ = stream_over(fd)) == nullptr) fail(errno);
 }
 
 void FileSink::begin(const RunInfo& info) {
@@ -169,7 +168,13 @@ void FileSink::end(const RunSummary& summary) {
     owned_ = false;
     if (std::fclose(f) != 0) fail(errno);
     if (!temp_name_.empty()) {
-      if (std::rename(temp_name_.c_str(), name_.c_str()) != 0) fail(errno);
+      std::string why;
+      if (!replace_with(temp_name_, name_, why)) {
+        unlink(temp_name_.c_str());
+        drop_partial_file(partial_slot_);
+        temp_name_.clear();
+        fatal("cannot write %s: %s", name_.c_str(), why.c_str());
+      }
       drop_partial_file(partial_slot_);
       temp_name_.clear();
     }

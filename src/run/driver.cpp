@@ -186,8 +186,11 @@ int run(int argc, char** argv, RunObjects& objects) {
 
   params.input.classes_are_compared = showratio != 0 || goodratio != 0.0f || binomial_prob != 0.0;
   params.input.progress = params.progress;
-  objects.input = std::make_unique<input_string>(params.input_files, params.charset_file_name, params.cfonly,
-                                                 params.input);
+  {
+    const StopsActWhileReading stops_act;
+    objects.input = std::make_unique<input_string>(params.input_files, params.charset_file_name,
+                                                   params.cfonly, params.input);
+  }
   input_string* input = objects.input.get();
   std::fputs("input_string OK\n", chatter_file());
   if (params.cfonly != 0) {

@@ -46,42 +46,23 @@ FileKey key_of(const char* path) {
   return key;
 }
 
-// Whether the file can be written where it is: a regular file is written
+// Whether the file can be written where it is, by the rules it is written
+// by (looked at again when it is written): a new or regular file is written
 // beside itself and renamed into place, so its directory must take a new
-// file; a device or FIFO is written directly.
+// file; through a link, or into a device or FIFO, it is written in place.
 void check_writable(const char* path) {
-  struct stat st;
-  // A result file is written through a symbolic link, as the link's maker
-  // meant, unless another user may have planted it, or it leads nowhere
-  // (the run would create a file where the link's maker chose).
-  if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (!trusted_link(path, st))
-      fatal("cannot write %s: it is a symbolic link owned by another user in a shared "
-            "directory, and is not followed",
-            path);
-    if (stat(path, &st) != 0 && errno == ENOENT)
-      fatal("cannot write %s: it is a symbolic link to a file that does not exist, and is not "
-            "followed",
-            path);
-    // Written in place through the link: its target must take the writes.
-    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode))
-      fatal("cannot write %s: %s", path, std::strerror(EISDIR));
-    if (access(path, W_OK) != 0) fatal("cannot write %s: %s", path, std::strerror(errno));
-    return;
-  }
-  if (stat(path, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) fatal("cannot write %s: %s", path, std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode)) {
-      if (access(path, W_OK) != 0) fatal("cannot write %s: %s", path, std::strerror(errno));
-      return;
-    }
-  }
+  const WriteTarget target = examine_write_target(path);
+  if (target.route == WriteTarget::kRefused) fatal("cannot write %s: %s", path, target.why.c_str());
+  if (target.route == WriteTarget::kInPlace || target.through_link) return;
   const std::string dir = directory_of(path);
   struct stat dir_st;
   if (stat(dir.c_str(), &dir_st) != 0) fatal("cannot write %s: %s", path, std::strerror(errno));
   if (!S_ISDIR(dir_st.st_mode)) fatal("cannot write %s: %s", path, std::strerror(ENOTDIR));
-  if (access(dir.c_str(), W_OK | X_OK) != 0)
-    fatal("cannot write %s: %s", path, std::strerror(errno));
+  if (access(dir.c_str(), W_OK | X_OK) != 0) fatal("cannot write %s: %s", path, std::strerror(errno));
+  // A sticky directory lets no one but root replace another user's file.
+  if (target.route == WriteTarget::kReplace && (dir_st.st_mode & S_ISVTX) != 0 && geteuid() != 0 &&
+      target.st.st_uid != geteuid() && dir_st.st_uid != geteuid())
+    fatal("cannot write %s: it belongs to another user in a sticky directory", path);
 }
 
 }  // namespace
@@ -105,6 +86,11 @@ void check_output_paths(const RunParams& params) {
               std::strcmp(params.input_files[f], "-") == 0 ? " (standard input)" : "");
     if (params.charset_file_name != nullptr && key_of(params.charset_file_name) == key)
       fatal("cannot write %s: it is the character-set file %s", path, params.charset_file_name);
+    // Without -cf the run writes its generated set under this name.
+    if (params.charset_file_name == nullptr && key_of("default.charclass") == key)
+      fatal("cannot write %s: it is the character-set file default.charclass, which the run writes "
+            "when -cf is not given",
+            path);
     outputs.push_back(key);
     output_names.push_back(std::string(kinds[i].option) + " " + path);
   }

@@ -122,9 +122,7 @@ void flush_report() {
   // The clock and the pending signals are asked every 64th line end only:
   // a system call per line would cost much of what the buffer saves.
   if (__fpending(report_file()) < kFlushAt && (++block.calls & 63) != 0) return;
-  sigset_t pending;
-  sigpending(&pending);
-  const bool stop = sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
+  const bool stop = stop_requested();
   if (stop || __fpending(report_file()) >= kFlushAt || now() - block.last_flush >= kFlushEvery) {
     write_out();
     block.last_flush = now();
@@ -132,6 +130,17 @@ void flush_report() {
   // A held signal ends the run as it would have: the report is complete up
   // to its last line.
   if (stop) stop_point();
+}
+
+StopsActWhileReading::StopsActWhileReading() {
+  if (!block.on) return;
+  write_out();
+  release_stop_signals();
+  lifted_ = true;
+}
+
+StopsActWhileReading::~StopsActWhileReading() {
+  if (lifted_) hold_stop_signals();
 }
 
 void finish_report_stream() {

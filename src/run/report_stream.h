@@ -42,6 +42,20 @@ void flush_report();
 // no line, however long, is cut by them. Block mode holds them already.
 void hold_report_lines();
 
+// While the input is read, block mode's hold is lifted, what the report
+// holds written first: reading a pipe may take as long as its writer, and a
+// stop must act meanwhile (the report ends with whole lines all the same).
+class StopsActWhileReading {
+ public:
+  StopsActWhileReading();
+  ~StopsActWhileReading();
+  StopsActWhileReading(const StopsActWhileReading&) = delete;
+  StopsActWhileReading& operator=(const StopsActWhileReading&) = delete;
+
+ private:
+  bool lifted_ = false;
+};
+
 // Writes everything pending now (the end of the report) with the same check.
 void finish_report_stream();
 

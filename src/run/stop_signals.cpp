@@ -27,6 +27,8 @@ const sigset_t& stop_signals() {
     sigemptyset(&state.signals);
     sigaddset(&state.signals, SIGINT);
     sigaddset(&state.signals, SIGTERM);
+    // A closed terminal or ssh connection ends the run as SIGTERM does.
+    sigaddset(&state.signals, SIGHUP);
     return true;
   }();
   (void)filled;
@@ -59,7 +61,8 @@ bool stop_requested() {
   if (state.holds == 0) return false;
   sigset_t pending;
   sigpending(&pending);
-  return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
+  return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1 ||
+         sigismember(&pending, SIGHUP) == 1;
 }
 
 void stop_point() {

@@ -1,11 +1,12 @@
 #pragma once
-// The stop signals (SIGINT, SIGTERM) and the partial files a stop must not
+// The stop signals (SIGINT, SIGTERM, SIGHUP) and the partial files a stop must not
 // leave behind. While something must not be cut (a report line, a result
 // file being written), the signals are held: blocked, so that they wait,
 // and acted on at the next stop point, where the run ends as the signal
 // says after removing its partial files. Holding nests: the report's block
 // mode holds them for the whole run, a result file while it is written.
 
+#include <cstddef>
 #include <string>
 
 void hold_stop_signals();
@@ -17,6 +18,11 @@ void release_stop_signals();
 void stop_point();
 // Whether a held stop signal waits (one system call).
 bool stop_requested();
+// A stop point at every 256th step of a long loop (the ranking of
+// hundreds of thousands of rows): asking for the signals is a system call.
+inline void stop_point_at(std::size_t step) {
+  if ((step & 255) == 0) stop_point();
+}
 
 // A file being written under a temporary name: removed at a stop, at any
 // exit before it is dropped (a fatal error elsewhere), never left behind.
