@@ -18,6 +18,7 @@
 #include "run/output_paths.h"
 #include "run/progress.h"
 #include "run/report_stream.h"
+#include "run/thread_room.h"
 #include "run/stop_signals.h"
 #include "run/version.h"
 #include "run/word_choice.h"
@@ -224,7 +225,7 @@ int run(int argc, char** argv, RunObjects& objects) {
   objects.tree = std::make_unique<GSTree>(input, objects.results.get(), objects.progress.get(),
                                           objects.results->support_floor());
   GSTree* tree = objects.tree.get();
-  tree->set_threads(threads);
+  tree->set_threads(threads_within_memory_limit(threads));
   std::fputs("\n\n# Start the creation of patterns:\n\n\n", report_file());
   hold_report_lines();
   tree->STreePQ();
