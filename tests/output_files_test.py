@@ -6,7 +6,7 @@
     file end the run at once with status 1, and nothing is overwritten;
   - devices such as /dev/null are written directly and may be named twice;
     a dangling symbolic link is not followed to create a result file;
-  - a result file is whole or absent: SIGTERM while -sites is being written
+  - a result file is whole or absent: SIGTERM (or SIGHUP) while -sites is being written
     ends the run by the signal (under either -flush mode, a signal is never
     lost), leaves no partial or temporary file, and keeps an older file of
     that name as it was;
@@ -82,7 +82,8 @@ def protein_file(d):
 
 def test_stop_while_writing(binary, d, seqs):
     older = b"an older file\n"
-    for mode in ("line", "block"):
+    # SIGHUP is what a closed terminal or ssh connection sends.
+    for mode, stop in (("line", signal.SIGTERM), ("block", signal.SIGTERM), ("line", signal.SIGHUP)):
         target = os.path.join(d, "sites.tsv")
         with open(target, "wb") as f:
             f.write(older)
@@ -94,14 +95,14 @@ def test_stop_while_writing(binary, d, seqs):
             temps = [n for n in os.listdir(d) if n.startswith("sites.tsv.tmp")]
             if temps or os.path.getsize(target) != len(older):
                 writing = True
-                proc.send_signal(signal.SIGTERM)
+                proc.send_signal(stop)
                 break
             time.sleep(0.001)
         proc.wait(timeout=120)
         check(writing, "-flush %s: the run was seen writing -sites" % mode)
-        check(proc.returncode == -signal.SIGTERM,
-              "-flush %s: SIGTERM during the write ends the run by the signal (status %s)"
-              % (mode, proc.returncode))
+        check(proc.returncode == -stop,
+              "-flush %s: signal %d during the write ends the run by the signal (status %s)"
+              % (mode, stop, proc.returncode))
         check(open(target, "rb").read() == older,
               "-flush %s: a stopped write leaves the older file as it was" % mode)
         check(sorted(n for n in os.listdir(d) if n.startswith("sites.tsv")) == ["sites.tsv"],
