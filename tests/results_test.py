@@ -12,6 +12,8 @@
     half their class-1 sites;
   - Tarone's factor, tarone_p and the q-values are recounted with exact
     integers on an input where every tested pattern is a row;
+  - where -ms accepts fewer patterns than were tested, evalue,
+    qvalue and tarone_p still count every tested pattern;
   - under -revcomp a pattern and its reverse complement are one row, and a
     self-complementary pattern counts each site once (recounted from the
     sites, which list it once).
@@ -285,6 +287,41 @@ def test_tarone_and_qvalues(binary, work):
     check(not bad_q, "qvalue is Benjamini-Hochberg over the tested count: %s" % bad_q[:3])
 
 
+def test_filtered_family(binary, work, examples):
+    """A support floor in class 1 alone (-ms) accepts fewer patterns than
+    the search tests (those of 150 sequences in either class): the
+    corrections still count every tested pattern. Each row's evalue and
+    tarone_p are those of the run that accepts every tested pattern, and its
+    q-value is Benjamini-Hochberg over the tested count with the patterns
+    not accepted taken as the largest p-values."""
+    tables = {}
+    for name, floor in (("all", "-minstrings"), ("good", "-ms")):
+        p = run(binary, ["-f", os.path.join(examples, "abc_atpase.pos.txt"), floor, "150", "-f",
+                         os.path.join(examples, "abc_atpase.neg.txt"), "-maxlevel", "10", "-cf", "abc.cf",
+                         "-table", name + ".tsv"], work)
+        check(p.returncode == 0, "the ABC run %s ends with status 0" % name)
+        path = os.path.join(work, name + ".tsv")
+        head = {l[2:].split(":")[0]: l[2:].split(":", 1)[1].strip() for l in open(path) if l.startswith("# ")}
+        tables[name] = (head, {r["pattern"]: r for r in read_table(path)})
+    (all_head, every), (head, good) = tables["all"], tables["good"]
+    tested = len(every)
+    check(int(head["patterns tested"]) == tested > 2 * len(good) > 0,
+          "-ms 150 accepts %d of the %d patterns tested" % (len(good), tested))
+    ps = sorted(float(r["log10_p"]) for r in good.values())
+    wrong = []
+    for pattern, r in good.items():
+        lp = float(r["log10_p"])
+        e = 10 ** lp * tested
+        i = max(j for j, v in enumerate(ps) if v <= lp + 1e-9)
+        q = min(1.0, min(10 ** ps[j] * tested / (j + 1) for j in range(i, len(ps))))
+        for column, want in (("evalue", e), ("qvalue", q), ("tarone_p", float(every[pattern]["tarone_p"]))):
+            if abs(float(r[column]) - want) > 0.006 * want:
+                wrong.append((pattern, column, r[column], want))
+        if r["evalue"] != every[pattern]["evalue"]:
+            wrong.append((pattern, "evalue unfiltered", r["evalue"], every[pattern]["evalue"]))
+    check(not wrong, "evalue, qvalue and tarone_p count every tested pattern: %s" % wrong[:3])
+
+
 def reverse_complement(pattern):
     """A plain DNA pattern's reverse complement ('.' stays)."""
     return "".join({"A": "T", "C": "G", "G": "C", "T": "A", ".": "."}.get(c, "?") for c in reversed(pattern))
@@ -327,6 +364,7 @@ def main():
         test_abc_example(binary, work, examples)
         test_motifs_and_background(binary, work, examples)
         test_tarone_and_qvalues(binary, work)
+        test_filtered_family(binary, work, examples)
         test_strand_pairs(binary, work, examples)
     return summary()
 
