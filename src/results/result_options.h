@@ -26,9 +26,6 @@ struct SignificanceOptions {
   bool rising_floor() const { return fwer > 0 || permutations > 0; }
   // Whether each row says if it is significant (a column of 0 and 1).
   bool marks_rows() const { return fwer > 0 || permutations > 0; }
-  // Whether a tested pattern's sequences are needed (to tell equal sets
-  // apart or to test them against the permutations).
-  bool needs_sequence_sets() const { return fwer_distinct || permutations > 0; }
   bool any() const { return fwer > 0 || fwer_distinct || permutations > 0 || fdr > 0; }
 };
 

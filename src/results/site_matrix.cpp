@@ -4,12 +4,6 @@
 #include "input/input_string.h"
 #include "results/pattern_record.h"
 
-long SiteMatrix::column_total(const MatrixSegment& s, int column) const {
-  long total = 0;
-  for (int x = 1; x < stride; ++x) total += count(s, column, x);
-  return total;
-}
-
 SiteMatrixBuilder::SiteMatrixBuilder(const input_string& input, int min_gap, int max_gap, int flank)
     : input_(input), matcher_(input, min_gap, max_gap), flank_(flank) {}
 

@@ -39,9 +39,6 @@ struct SiteMatrix {
     return s.counts[static_cast<std::size_t>(column) * static_cast<std::size_t>(stride) +
                     static_cast<std::size_t>(code)];
   }
-  // The letters counted in a column: the sites, or fewer in a flank column
-  // (a site near a sequence end or a STOP character has no letter there).
-  long column_total(const MatrixSegment& s, int column) const;
 };
 
 // Builds the matrices of rows from their occurrences (`ends`). STOP

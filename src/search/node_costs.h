@@ -13,7 +13,6 @@ struct STree_Node;
 // same length, found by the node's address.
 class NodeCosts {
  public:
-  bool enabled() const { return enabled_; }
   void enable() { enabled_ = true; }
 
   // Makes the costs of a new node chunk of `size` records (all 0); returns
