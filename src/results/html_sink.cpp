@@ -1,7 +1,6 @@
 // The HTML page as a sink: the first rows with the data of their logos (from
 // the sites), class shares and start positions, and the run's figures.
 #include <algorithm>
-#include <array>
 #include <optional>
 #include <set>
 
@@ -12,7 +11,6 @@
 #include "results/row_fields.h"
 #include "results/site_matcher.h"
 #include "results/site_matrix.h"
-#include "run/globals.h"
 #include "run/version.h"
 
 namespace {
@@ -38,24 +36,17 @@ class HtmlSink : public FileSink {
     for (int g = 0; g < charset.nr_groups; ++g)
       page_.groups.emplace_back(charset.group_names[static_cast<std::size_t>(g)],
                                 charset.group_members[static_cast<std::size_t>(g)]);
-    // N of the logos: the alphabet characters the input holds, STOP
-    // characters left out, so that a protein run is near 20 and DNA 4.
-    std::array<bool, 256> used{};
-    for (int p = 0; p < input.length; ++p) used[input.coded[p]] = true;
-    std::string letters;
-    for (int c = 1; c <= charset.alphabet_size; ++c)
-      if (used[static_cast<std::size_t>(c)] && charset.stop_flag[static_cast<std::size_t>(c)] == 0)
-        letters += static_cast<char>(charset.code_to_char[static_cast<std::size_t>(c)]);
-    page_.alphabet_letters = std::max(1, static_cast<int>(letters.size()));
-    page_.nucleotide = !letters.empty() && letters.find_first_not_of("ACGTUNacgtun") == std::string::npos;
+    // N of the logos: the letters the input holds.
+    page_.alphabet_letters = std::max(1, static_cast<int>(info.letters.size()));
+    page_.nucleotide = info.nucleotide;
     page_.tested = info.figures.tested;
     page_.accepted = info.figures.accepted;
     page_.significance = info.figures.significance;
     page_.table_rows = info.figures.rows;
     page_.seconds = info.figures.seconds;
     page_.columns = info.columns;
-    matcher_.emplace(input, min_gap, max_gap);
-    builder_.emplace(input, min_gap, max_gap, flank_);
+    matcher_.emplace(input, info.min_gap, info.max_gap);
+    builder_.emplace(input, info.min_gap, info.max_gap, flank_);
   }
 
   void pattern(const PatternRecord& r) override {

@@ -105,19 +105,11 @@ void MotifGrouper::index_sites(int lead) {
   longest_ = std::max(longest_, longest);
 }
 
-long MotifGrouper::add(const std::string& codes, const std::vector<unsigned char>& class1_ends, bool& leads) {
+long MotifGrouper::add(const std::string& codes, const PackedEnds& class1_ends, bool& leads) {
   spans_.clear();
-  unsigned end = 0;
-  for (std::size_t i = 0; i < class1_ends.size();) {
-    unsigned gap = 0;
-    for (int shift = 0;; shift += 7) {
-      const unsigned byte = class1_ends[i++];
-      gap |= (byte & 0x7f) << shift;
-      if (byte < 0x80) break;
-    }
-    end += gap;
-    if (matcher_.locate(codes, static_cast<int>(end), site_)) spans_.emplace_back(site_.first, static_cast<int>(end) - 1);
-  }
+  class1_ends.for_each([&](int end) {
+    if (matcher_.locate(codes, end, site_)) spans_.emplace_back(site_.first, end - 1);
+  });
   if (!spans_.empty()) {
     const int need = (static_cast<int>(spans_.size()) + 1) / 2;
     const int joined = count_overlaps(need);

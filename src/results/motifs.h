@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "results/packed_ends.h"
 #include "results/site_matcher.h"
 
 class input_string;
@@ -20,7 +21,7 @@ class MotifGrouper {
 
   // The motif of the next row, given its codes and its class-1 ends (as a
   // PatternRecord packs them); `leads` says whether it starts a new one.
-  long add(const std::string& codes, const std::vector<unsigned char>& class1_ends, bool& leads);
+  long add(const std::string& codes, const PackedEnds& class1_ends, bool& leads);
   long motifs() const { return static_cast<long>(lead_motif_.size()); }
 
  private:

@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "results/packed_ends.h"
+
 // One accepted pattern as every result sink sees it: what the search found
 // (codes, counts, the extras of its report line) and, for the ranked sinks,
 // the statistics and rank the ranking gave it.
@@ -40,9 +42,8 @@ struct PatternRecord {
   // only for the rows whose sites are written.
   std::vector<int> ends;
   // Those in class-1 sequences, for every row that may be written (they
-  // decide its motif): kept for many rows, so packed, each as its distance
-  // from the one before in 7-bit groups, low group first.
-  std::vector<unsigned char> class1_ends;
+  // decide its motif): kept for many rows, so packed.
+  PackedEnds class1_ends;
   // Neither kept while the search ran (a row ranked too low to be likely
   // read); found again from the input if the ranking reaches the row.
   bool sites_dropped = false;

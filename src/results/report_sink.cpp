@@ -6,7 +6,6 @@
 #include <string>
 
 #include "results/result_sink.h"
-#include "run/globals.h"
 #include "run/progress.h"
 #include "run/report_stream.h"
 
@@ -20,7 +19,7 @@ class ReportSink : public ResultSink {
   void pattern(const PatternRecord& r) override {
     const int K = static_cast<int>(info_->classes.size());
     line_ = r.text;
-    if (costf != 0) append(" %g", static_cast<double>(r.cost));
+    if (info_->line.cost) append(" %g", static_cast<double>(r.cost));
     append(" %d/%d ", r.seqs[K + 1], r.positions[K + 1]);
     if (K > 1) {
       for (int j = 0; j <= K; ++j)
@@ -29,8 +28,8 @@ class ReportSink : public ResultSink {
                  r.positions[j]);
     }
     line_ += r.shown_set;
-    if (showratio != 0) append(" R:%g", static_cast<double>(r.line_ratio));
-    if (binomial_prob != 0) append(" BP:%g", r.line_bp);
+    if (info_->line.ratio) append(" R:%g", static_cast<double>(r.line_ratio));
+    if (info_->line.binomial) append(" BP:%g", r.line_bp);
     line_ += '\n';
     std::fwrite(line_.data(), 1, line_.size(), report_file());
     if (info_->progress != nullptr) info_->progress->reported();

@@ -35,6 +35,13 @@ struct RunSummary {
   std::vector<std::string> significance;
 };
 
+// The classic extras of a report line, as the options asked for them.
+struct ReportLineExtras {
+  bool cost = false;      // -costf: the pattern's cost
+  bool ratio = false;     // -showratio: R:
+  bool binomial = false;  // -binomial_prob: BP:
+};
+
 struct RunInfo {
   std::string command;  // the command line, quoted for a shell
   const input_string* input = nullptr;
@@ -46,6 +53,12 @@ struct RunInfo {
   ResultOptions options;  // which optional columns the rows have
   ProgressMeter* progress = nullptr;
   RunSummary figures;
+  int min_gap = 0, max_gap = 0;  // a flexible gap's range, to match sites again
+  ReportLineExtras line;
+  // The alphabet characters the input holds, STOP characters left out (near
+  // 20 for protein, 4 for DNA), and whether all of them are bases.
+  std::string letters;
+  bool nucleotide = false;
 };
 
 // Which records a sink takes: every accepted pattern in the order the search
@@ -114,6 +127,13 @@ struct SinkSetting {
 // The sinks a run can have, one row each: the report lines, then the ranked
 // files in the order they are written. A new output is one file with its
 // sink and one row here.
+// What a writer reads of a row beyond its fields.
+struct SinkReads {
+  bool class1_sites = false;  // the class-1 sites (site matrices, logos)
+  bool all_sites = false;     // every site (the sites file, the page's rows)
+  bool flank = false;         // letters beside the sites (-flank)
+};
+
 struct SinkKind {
   const char* name;    // for messages and tests
   const char* option;  // the option naming its file; null for the report
@@ -127,6 +147,7 @@ struct SinkKind {
   // names it: the first files only, so that the lines scripts look for stay
   // as they were when a file is added.
   bool named_when_unused = true;
+  SinkReads reads = {};
 };
 
 const std::vector<SinkKind>& sink_kinds();

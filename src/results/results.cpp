@@ -237,14 +237,8 @@ bool Results::wants_sites(const PatternRecord& record) {
 
 void Results::take_class1_ends(PatternRecord& record) const {
   const input_string& input = *info_.input;
-  unsigned last = 0;
-  for (int end : ends_) {
-    if (input.class_of_seq[input.seq_of(end - 1)] != 1) continue;
-    unsigned gap = static_cast<unsigned>(end) - last;
-    last = static_cast<unsigned>(end);
-    for (; gap >= 0x80; gap >>= 7) record.class1_ends.push_back(static_cast<unsigned char>(gap | 0x80));
-    record.class1_ends.push_back(static_cast<unsigned char>(gap));
-  }
+  for (int end : ends_)
+    if (input.class_of_seq[input.seq_of(end - 1)] == 1) record.class1_ends.push(end);
 }
 
 void Results::keep(const PatternRecord& record) {
@@ -321,7 +315,7 @@ void Results::mark_contained() {
 void Results::count_sites_once(PatternRecord& record) { keep_sites_once(record.codes, &record.positions); }
 
 void Results::keep_sites_once(const std::string& codes, std::vector<int>* positions) {
-  if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, min_gap, max_gap);
+  if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, info_.min_gap, info_.max_gap);
   const input_string& input = *info_.input;
   // A site is found twice only across the strands: on one strand an end
   // fixes the site. The ends come in increasing order, so a sequence's
@@ -369,7 +363,7 @@ std::size_t site_bytes(const PatternRecord& r) {
 void Results::budget_sites(bool in_budget) {
   auto drop = [](PatternRecord& r) {
     std::vector<int>().swap(r.ends);
-    std::vector<unsigned char>().swap(r.class1_ends);
+    r.class1_ends.release();
     r.sites_dropped = true;
   };
   PatternRecord& kept = rows_.back();
@@ -394,7 +388,7 @@ void Results::budget_sites(bool in_budget) {
 }
 
 void Results::find_sites(PatternRecord& record) {
-  if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, min_gap, max_gap);
+  if (!site_matcher_) site_matcher_ = std::make_unique<SiteMatcher>(*info_.input, info_.min_gap, info_.max_gap);
   const input_string& input = *info_.input;
   ends_.clear();
   // Every end of an occurrence: the position after its last matched
@@ -442,7 +436,7 @@ void Results::merge_strand_pairs() {
 }
 
 void Results::group_motifs() {
-  MotifGrouper grouper(*info_.input, min_gap, max_gap);
+  MotifGrouper grouper(*info_.input, info_.min_gap, info_.max_gap);
   std::vector<PatternRecord> kept;
   std::size_t step = 0;
   for (PatternRecord& r : rows_) {
@@ -567,7 +561,7 @@ void Results::finish() {
     r.log10_q = q[i];
     r.log10_e = std::isnan(r.log10_p) ? kNaN : r.log10_p + log10_tested;
     r.maximal = contained_[static_cast<std::size_t>(r.order)] == 0;
-    if (options_.prosite) r.prosite = prosite_spelling(*info_.charset, r.codes, min_gap, max_gap);
+    if (options_.prosite) r.prosite = prosite_spelling(*info_.charset, r.codes, info_.min_gap, info_.max_gap);
     r.log10_tarone = r.log10_wy = kNaN;
     r.significant = r.fdr_significant = -1;
     if (!significance_) continue;

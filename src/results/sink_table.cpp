@@ -28,10 +28,12 @@ const std::vector<SinkKind>& sink_kinds() {
       {"table", "-table", true, "[-table FILE]", "tab-separated table of the patterns (- for standard output alone)",
        make_table_sink},
       {"json", "-json", true, "[-json FILE]", "the same rows as JSON", make_json_sink},
-      {"sites", "-sites", true, "[-sites FILE]", "every occurrence of the rows kept", make_sites_sink},
-      {"html", "-html", false, "[-html FILE]", "a self-contained HTML report with sequence logos", make_html_sink},
+      {"sites", "-sites", true, "[-sites FILE]", "every occurrence of the rows kept", make_sites_sink, true,
+       {false, true, false}},
+      {"html", "-html", false, "[-html FILE]", "a self-contained HTML report with sequence logos", make_html_sink,
+       true, {true, true, true}},
       {"meme", "-meme", false, "[-meme FILE]", "the rows' site matrices in the MEME motif format", make_meme_sink,
-       false},
+       false, {true, false, true}},
   };
   return kinds;
 }

@@ -8,20 +8,8 @@ SiteMatrixBuilder::SiteMatrixBuilder(const input_string& input, int min_gap, int
     : input_(input), matcher_(input, min_gap, max_gap), flank_(flank) {}
 
 void SiteMatrixBuilder::build_class1(const PatternRecord& record, SiteMatrix& matrix) {
-  // Each occurrence is packed as its distance from the one before, in 7-bit
-  // groups, low group first, the last group of each without the high bit.
   class1_.clear();
-  unsigned last = 0, gap = 0;
-  int shift = 0;
-  for (unsigned char byte : record.class1_ends) {
-    if (shift < 32) gap |= static_cast<unsigned>(byte & 0x7F) << shift;
-    shift += 7;
-    if ((byte & 0x80) != 0) continue;
-    last += gap;
-    class1_.push_back(static_cast<int>(last));
-    gap = 0;
-    shift = 0;
-  }
+  record.class1_ends.for_each([this](int end) { class1_.push_back(end); });
   start(record.codes, matrix);
   add_sites(record.codes, class1_, 1, matrix);
 }

@@ -12,7 +12,6 @@
 #include "results/result_sink.h"
 #include "results/site_matcher.h"
 #include "results/text_escape.h"
-#include "run/globals.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ class SitesSink : public FileSink {
 
   void begin_file(const RunInfo& info) override {
     info_ = &info;
-    matcher_.emplace(*info.input, min_gap, max_gap);
+    matcher_.emplace(*info.input, info.min_gap, info.max_gap);
     std::fputs("pattern\tsequence\tfile\tclass\tstart\tstrand\tmatched\n", out());
     // Hundreds of thousands of lines: built in one buffer and written in
     // large blocks rather than formatted field by field.

@@ -1,6 +1,7 @@
 #include "run/driver.h"
 
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "alphabet/charset.h"
 #include "input/input_classes.h"
 #include "input/input_string.h"
 #include "run/error.h"
@@ -80,6 +82,18 @@ std::string command_line(int argc, char** argv) {
   return line;
 }
 
+// The alphabet characters the input holds, STOP characters left out.
+std::string input_letters(const input_string& input) {
+  const CHARSET& charset = *input.charset;
+  std::array<bool, 256> used{};
+  for (int p = 0; p < input.length; ++p) used[input.coded[p]] = true;
+  std::string letters;
+  for (int c = 1; c <= charset.alphabet_size; ++c)
+    if (used[static_cast<std::size_t>(c)] && charset.stop_flag[static_cast<std::size_t>(c)] == 0)
+      letters += static_cast<char>(charset.code_to_char[static_cast<std::size_t>(c)]);
+  return letters;
+}
+
 // With "-table -" (or another result file on "-") standard output carries
 // that file and nothing else: the report, from the banner on, goes to a
 // stream that discards it, and the result sink writes to standard output.
@@ -119,9 +133,19 @@ std::vector<std::unique_ptr<ResultSink>> chosen_sinks(const ResultOptions& optio
 void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
   if (options.significance.permutations == 0 && early_option_flag(argc, argv, "-seed"))
     warning("-seed is ignored: it seeds the permutations of -wy, which is not given");
-  if (options.files[static_cast<std::size_t>(sink_index("-meme"))] == nullptr &&
-      options.files[static_cast<std::size_t>(sink_index("-html"))] == nullptr && early_option_flag(argc, argv, "-flank"))
-    warning("-flank is ignored: it widens the site matrices of -meme and -html, and neither is written");
+  if (early_option_flag(argc, argv, "-flank")) {
+    // The writers that read flanks, named from the last row of the table up.
+    std::vector<const char*> readers;
+    bool read = false;
+    for (std::size_t i = sink_kinds().size(); i-- > 0;)
+      if (sink_kinds()[i].reads.flank) {
+        readers.push_back(sink_kinds()[i].option);
+        read = read || options.files[i] != nullptr;
+      }
+    if (!read)
+      warning("-flank is ignored: it widens the site matrices of %s, and %s written",
+              word_list(readers).c_str(), readers.size() == 2 ? "neither is" : "none is");
+  }
   if (options.any_file()) return;
   std::vector<const char*> files;
   for (const SinkKind& kind : sink_kinds())
@@ -217,6 +241,13 @@ int run(int argc, char** argv, RunObjects& objects) {
   info.classes = class_sources(*input, info.files);
   info.unclassified = input->classes->class_name(0);
   info.columns = column_names(*input, params.results);
+  info.min_gap = min_gap;
+  info.max_gap = max_gap;
+  info.line.cost = costf != 0;
+  info.line.ratio = showratio != 0;
+  info.line.binomial = binomial_prob != 0;
+  info.letters = input_letters(*input);
+  info.nucleotide = !info.letters.empty() && info.letters.find_first_not_of("ACGTUNacgtun") == std::string::npos;
   info.options = params.results;
   if (params.progress) objects.progress = std::make_unique<ProgressMeter>();
   info.progress = objects.progress.get();

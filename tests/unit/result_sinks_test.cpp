@@ -104,6 +104,13 @@ TEST(ResultSinks, EveryFileOptionNamesItsOwnRowAndAFileThatCannotBeWrittenEndsTh
     EXPECT_NE(kinds[i].synopsis, nullptr);
   }
   EXPECT_EQ(sink_index("-nothing"), -1);
+  // What a row says its writer reads is what the writer asks the ranking for.
+  for (const SinkKind& kind : kinds) {
+    SinkSetting made;
+    made.file = "unused.out";
+    made.page_rows = 10;
+    EXPECT_EQ(kind.make(made)->rows_with_sites() > 0, kind.reads.all_sites) << kind.name;
+  }
 
   const RunInfo info = two_classes();
   SinkSetting setting;
@@ -131,16 +138,13 @@ TEST(ResultSinks, TheReportLineCarriesWhatTheRunShows) {
   std::FILE* report = open_memstream(&text, &size);
   ASSERT_NE(report, nullptr);
   set_report_file(report);
-  const int saved_costf = costf, saved_showratio = showratio;
-  const double saved_bp = binomial_prob;
-  costf = 1, showratio = 1, binomial_prob = 0.01;
+  info.line = ReportLineExtras{true, true, true};
   auto sink = sink_kinds().front().make(SinkSetting{});
   sink->begin(info);
   sink->pattern(r);
-  costf = 0, showratio = 0, binomial_prob = 0;
+  info.line = ReportLineExtras{};
   r.shown_set.clear();
   sink->pattern(r);
-  costf = saved_costf, showratio = saved_showratio, binomial_prob = saved_bp;
   set_report_file(nullptr);
   std::fclose(report);
   EXPECT_EQ(std::string(text, size),
