@@ -229,6 +229,40 @@ def test_many_copies(binary, work):
           "-dedup keeps one of each of thousands of copies")
 
 
+def test_messages_name_the_reason(binary, work):
+    """The classic fatal lines stay as they are; a warning line before them
+    says why, and no raw control byte of an argument is echoed."""
+    d = os.path.join(work, "reasons")
+    os.mkdir(d)
+    with open(os.path.join(d, "a.txt"), "w") as f:
+        f.write("ACGTAC\nACGTTT\n" * 200)
+    # A full file system, as the file-size limit gives it: the charset
+    # file cannot be written.
+    def small_files():
+        import resource
+        import signal
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (64, 64))
+    p = subprocess.run([binary, "-f", "a.txt", "-cf", "new.cc"], cwd=d, stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, preexec_fn=small_files, timeout=60)
+    check(p.returncode == 1 and
+          b"morva: warning: cannot write new.cc: File too large\nCouldn't open file  new.cc\n"
+          in p.stderr, "a charset file that cannot be written is refused with the reason")
+    # A gzip file cut inside its header, and one cut inside its data.
+    packed = gzip.compress(open(os.path.join(d, "a.txt"), "rb").read())
+    for cut in (12, len(packed) - 9):
+        with open(os.path.join(d, "cut.gz"), "wb") as f:
+            f.write(packed[:cut])
+        p = run(binary, ["-f", "cut.gz", "-cf", "c.cc"], d)
+        check(p.returncode == 1 and
+              b"morva: warning: cut.gz: the gzip stream is truncated or corrupt\n"
+              b"Can't read input file cut.gz\n" in p.stderr and b"zero byte" not in p.stderr,
+              "a gzip file cut after %d bytes is said to be truncated" % cut)
+    p = run(binary, ["-f", "a.txt", "-mask", "X\x01\x1b[2J"], d)
+    check(p.returncode == 1 and b'-mask "X\\x01\\x1B[2J": the character \\x01 cannot' in p.stderr
+          and b"\x1b" not in p.stderr, "-mask is echoed with its control bytes escaped")
+
+
 def test_concurrent_runs(binary, work, rounds=20):
     d = os.path.join(work, "together")
     os.mkdir(d)
@@ -288,6 +322,7 @@ def main():
         test_bgzf_without_eof(binary, work)
         test_fastq_inside_fasta(binary, work)
         test_many_copies(binary, work)
+        test_messages_name_the_reason(binary, work)
         test_concurrent_runs(binary, work)
         test_fasta_equals_lines(binary, work, given["examples"])
         ro = os.path.join(work, "readonly")

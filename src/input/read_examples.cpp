@@ -239,7 +239,11 @@ int input_string::read_examples(char** files) {
     } else {
       read_record_file(state, file, *source, format);
     }
-    if (source->failed()) error("Can't read input file", file.name);
+    if (source->failed()) {
+      // The classic message gives no reason; the line before it does.
+      warning("%s: %s", file.name, source->failure().c_str());
+      error("Can't read input file", file.name);
+    }
     if (source->missing_eof_marker())
       warning("%s: the BGZF file has no end-of-file marker: it may have been cut short", file.name);
 
