@@ -96,7 +96,16 @@ Parse reference(const std::string& text, bool fastq) {
     const std::string id = first_word(lines[i++]);
     std::string sequence;
     if (!fastq) {
+      const std::size_t first = i;
       while (i < lines.size() && (lines[i].empty() || lines[i][0] != '>')) sequence += fold(lines[i++]);
+      // An '@' line, a sequence line (not blank, not '@' or '+') and a '+'
+      // line in one record are a FASTQ record inside FASTA: refused.
+      for (std::size_t j = first; j + 2 < i; ++j) {
+        const std::string& middle = lines[j + 1];
+        if (!lines[j].empty() && lines[j][0] == '@' && !blank(middle) && middle[0] != '@' &&
+            middle[0] != '+' && !lines[j + 2].empty() && lines[j + 2][0] == '+')
+          return Parse{true, {}};
+      }
       if (!add(id, sequence)) return Parse{true, {}};
       continue;
     }

@@ -12,7 +12,8 @@
 // path the file was written to. Other names after -f, -cf and the result-file
 // options are replaced by paths in a scratch directory, so that a run reads
 // and writes only there. Limits that make one execution slow are clamped:
-// the pattern length, the wildcards, the gaps and the input size.
+// the pattern length, the wildcards, the gaps, the permutations, the flank
+// of the site matrices, the threads and the input size.
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -51,6 +52,10 @@ const Clamp kClamps[] = {
     {{"-max_gap_nr", nullptr}, 2, false},
     {{"-maxgrp", nullptr}, 3, false},
     {{"-wy", nullptr}, 200, false},  // each tested set is counted under every permutation
+    // Every matrix column of -meme and every logo column of the page: a
+    // flank of thousands made one execution write hundreds of megabytes.
+    {{"-flank", nullptr}, 8, false},
+    {{"-threads", nullptr}, 2, false},  // threads started and joined per execution
 };
 
 std::vector<std::string> split_words(const std::string& line) {

@@ -5,7 +5,8 @@ fuzz_charset: the character-set files of the cases; fuzz_input: their
 sequence files behind a flags byte (format, -revcomp, gzip, ...);
 fuzz_options: their command lines; fuzz_run: command line and files in the
 form fuzz_run.cpp reads, plus runs that write every result file (and name
-an input or one file twice, which must be refused); fuzz_reader: the FASTA
+an input or one file twice, which must be refused) and runs of every option
+no golden case gives (-meme, -flank, -mask, -threads, ...); fuzz_reader: the FASTA
 and FASTQ forms the strict reader accepts and refuses. Cases are taken in
 name order, spread over the subsystems, and only small ones, so that the
 corpus stays small.
@@ -37,6 +38,30 @@ RESULT_RUNS = [
     b"%%% a.txt\nACGTAC\nAACGTT\nGATC\n%%% b.txt\nTTTT\nACGA\n",
 ]
 
+# The options added after the first seeds: -meme with -flank (and the page's
+# logos), -mask, -threads, -progress, -quiet, -version, and the classic
+# options no golden case gives.
+OPTION_RUNS = [
+    b"-f a.fa -f b.fa -format fasta -minstrings 2 -maxlevel 4 -meme m.meme -flank 3 -html p.html\n"
+    b"%%% a.fa\n>a1\nTTACGTACGG\n>a2\nCCACGTACTT\n>a3\nGACGTACA\n%%% b.fa\n>b1\nTTTTGGGG\n>b2\nCACA\n",
+    b"-f a.txt -revcomp -minstrings 2 -maxlevel 3 -meme m.meme -flank 40 -table t.tsv -sites s.tsv\n"
+    b"%%% a.txt\nACGTNNACGT\nGGACGTCC\nTTTACGTA\n",
+    b"-f a.txt -minstrings 2 -min_gap 1 -max_gap 3 -max_gap_nr 1 -meme m.meme -flank 2\n"
+    b"%%% a.txt\nMKVLAGQ\nMKAAVLGQ\nMKXVLOGQ\n",
+    b"-f a.fa -format fasta -mask X* -minstrings 2 -maxlevel 3 -table t.tsv\n"
+    b"%%% a.fa\n>p1\nMKX*LLA\n>p2\nMKVXLLA*\n>p3\nAXXMK\n",
+    b"-f a.fa -format auto -mask nN -groups dna -dedup -minstrings 2 -maxlevel 3\n"
+    b"%%% a.fa\n>d1\nACGTNNACGT\n>d2\nACGTNNACGT\n>d3\nacgtnacg\n",
+    b"-f a.txt -f b.txt -threads 2 -minstrings 2 -maxlevel 5 -showratio 1 -progress -table t.tsv\n"
+    b"%%% a.txt\nACGTACGT\nTACGTACG\nGTACGTAC\n%%% b.txt\nTTTTAAAA\nACGTTTTT\n",
+    b"-f a.txt -f b.txt -threads 2 -fdr 0.1 -minstrings 2 -maxlevel 4 -quiet -json r.json\n"
+    b"%%% a.txt\nACGTAC\nACGTTT\nTACGTA\n%%% b.txt\nGGGCCA\nTTGACA\n",
+    b"-version -f a.txt\n%%% a.txt\nACGT\n",
+    b"-f a.txt -minstrings 2 -maxstrings 3 -onepos -onestr -reportduplicates 1 -freq_set 1 "
+    b"-init_gap_len 1 -wildcards 1 -maxlevel 4\n"
+    b"%%% a.txt\nACGTAC\nACGTTT\nTACGTA\nACGTAC\n",
+]
+
 # The strict record reader (first byte: 0 FASTA, 1 FASTQ).
 READER_SEEDS = [
     b"\x00>a desc\nACGTac\ngt-.NN\n\n>b\nMKV\n>c\n",
@@ -48,6 +73,9 @@ READER_SEEDS = [
     b"\x01@a\nACGT\n+\nIIIII\n",
     b"\x01@a\nACGTAC\n+\nII\n",
     b"\x01@a\nAC\n+\n@I\n@b\nG\n+\n+\n",
+    # FASTQ appended to FASTA, and '@' and '+' lines FASTA reads as sequence.
+    b"\x00>a\nACGT\n@r1\nACGT\n+\nIIII\n",
+    b"\x00>a\n@C\n\n+\n>b\n@A\n@C\n+G\n>c\n@T\n>d\n+\n",
 ]
 
 
@@ -110,7 +138,7 @@ def main():
                 text += b"\n"
         if len(text) <= RUN_LIMIT:
             run_cases.append(text)
-    for text in spread(run_cases, PER_TARGET) + RESULT_RUNS:
+    for text in spread(run_cases, PER_TARGET) + RESULT_RUNS + OPTION_RUNS:
         store("fuzz_run", text)
     for data in READER_SEEDS:
         store("fuzz_reader", data)

@@ -179,6 +179,90 @@ def test_bgzf_without_eof(binary, work):
     check(p.returncode == 0 and b"BGZF" not in p.stderr, "plain gzip needs no end-of-file marker")
 
 
+def test_fastq_inside_fasta(binary, work):
+    d = os.path.join(work, "fastq_in_fasta")
+    os.mkdir(d)
+    fasta = b">a first\nACGTAC\nGGTACC\n"
+    fastq = b"@r1\nACGT\n+\nIIII\n@r2\nACGA\n+r2\n!!!!\n"
+    with open(os.path.join(d, "ab.fa"), "wb") as f:
+        f.write(fasta + fastq)
+    with gzip.open(os.path.join(d, "ab.fa.gz"), "wb") as f:
+        f.write(fasta.replace(b"\n", b"\r\n") + fastq.replace(b"\n", b"\r\n"))
+    for name, fmt in (("ab.fa", "fasta"), ("ab.fa.gz", "auto")):
+        p = run(binary, ["-f", name, "-format", fmt, "-maxlevel", "1", "-cf", "s.charclass"], d)
+        check(p.returncode == 1 and
+              b"morva: error: %s: line 4: a FASTQ record ('@' line, sequence line, '+' line) "
+              b"inside FASTA input" % name.encode() in p.stderr and
+              b"Patterns" not in p.stdout,
+              "FASTQ appended to FASTA (%s) is refused at its '@' line" % name)
+    # '@' and '+' lines that do not make the three lines of a FASTQ record
+    # stay sequence text, as before.
+    legit = (b">a\n@CCCC\n>b\n+ACGT\n>c\nAC\n@\n\n+\n>d\nGG\n@A\n@C\n+\n"
+             b">e\n@T\n>f\nA+\n+G\n")
+    with open(os.path.join(d, "legit.fa"), "wb") as f:
+        f.write(legit)
+    p = run(binary, ["-f", "legit.fa", "-format", "fasta", "-maxlevel", "1", "-cf", "l.charclass"], d)
+    check(p.returncode == 0 and b"Read in total 6 examples" in p.stderr,
+          "'@' and '+' lines outside that order are read as sequence")
+
+
+def test_many_copies(binary, work):
+    d = os.path.join(work, "copies")
+    os.mkdir(d)
+    lines = []
+    for i in range(3000):
+        lines.append("ACGTACGT %s\n" % ("a" if i % 3 else "b"))
+        lines.append("%s a\n" % "".join("ACGT"[(i >> (2 * k)) & 3] for k in range(8)))
+    with open(os.path.join(d, "copies.txt"), "w") as f:
+        f.write("".join(lines))
+    args = ["-f", "copies.txt", "-maxlevel", "1", "-cf", "c.charclass"]
+    p = run(binary, args, d)
+    # The distinct lines spell i < 3000 in base 4, never ACGTACGT (i = 0xE4E4 in
+    # that spelling), so class a has 2000 lines of it (1999 copies) and b 1000.
+    check(p.returncode == 0 and
+          b"class a: 1999 sequences are copies of others in the class" in p.stderr and
+          b"class b: 999 sequences are copies of others in the class" in p.stderr,
+          "thousands of copies are counted once each, per class")
+    p = run(binary, args + ["-dedup"], d)
+    check(p.returncode == 0 and b"Read in total 3002 examples" in p.stderr and
+          b"class a: -dedup dropped 1999 copies" in p.stderr,
+          "-dedup keeps one of each of thousands of copies")
+
+
+def test_messages_name_the_reason(binary, work):
+    """The classic fatal lines stay as they are; a warning line before them
+    says why, and no raw control byte of an argument is echoed."""
+    d = os.path.join(work, "reasons")
+    os.mkdir(d)
+    with open(os.path.join(d, "a.txt"), "w") as f:
+        f.write("ACGTAC\nACGTTT\n" * 200)
+    # A full file system, as the file-size limit gives it: the charset
+    # file cannot be written.
+    def small_files():
+        import resource
+        import signal
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (64, 64))
+    p = subprocess.run([binary, "-f", "a.txt", "-cf", "new.cc"], cwd=d, stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, preexec_fn=small_files, timeout=60)
+    check(p.returncode == 1 and
+          b"morva: warning: cannot write new.cc: File too large\nCouldn't open file  new.cc\n"
+          in p.stderr, "a charset file that cannot be written is refused with the reason")
+    # A gzip file cut inside its header, and one cut inside its data.
+    packed = gzip.compress(open(os.path.join(d, "a.txt"), "rb").read())
+    for cut in (12, len(packed) - 9):
+        with open(os.path.join(d, "cut.gz"), "wb") as f:
+            f.write(packed[:cut])
+        p = run(binary, ["-f", "cut.gz", "-cf", "c.cc"], d)
+        check(p.returncode == 1 and
+              b"morva: warning: cut.gz: the gzip stream is truncated or corrupt\n"
+              b"Can't read input file cut.gz\n" in p.stderr and b"zero byte" not in p.stderr,
+              "a gzip file cut after %d bytes is said to be truncated" % cut)
+    p = run(binary, ["-f", "a.txt", "-mask", "X\x01\x1b[2J"], d)
+    check(p.returncode == 1 and b'-mask "X\\x01\\x1B[2J": the character \\x01 cannot' in p.stderr
+          and b"\x1b" not in p.stderr, "-mask is echoed with its control bytes escaped")
+
+
 def test_concurrent_runs(binary, work, rounds=20):
     d = os.path.join(work, "together")
     os.mkdir(d)
@@ -236,6 +320,9 @@ def main():
         test_cfonly_through_link(binary, work)
         test_planted_links(binary, work)
         test_bgzf_without_eof(binary, work)
+        test_fastq_inside_fasta(binary, work)
+        test_many_copies(binary, work)
+        test_messages_name_the_reason(binary, work)
         test_concurrent_runs(binary, work)
         test_fasta_equals_lines(binary, work, given["examples"])
         ro = os.path.join(work, "readonly")

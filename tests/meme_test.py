@@ -174,6 +174,31 @@ def test_protein(binary, work, examples):
     return len(motifs)
 
 
+def test_odd_letters(binary, work):
+    """Letters of a user's input that are control bytes, or that PROSITE has
+    no syntax for: the MEME names are escaped words, as the table writes the
+    pattern, and such a pattern has no PROSITE spelling (empty, null in the
+    JSON), while ordinary letters keep theirs."""
+    with open(os.path.join(work, "odd.txt"), "wb") as f:
+        for head in (b"GA", b"TC", b"CA", b"AG"):
+            f.write(head + b"MKVLx<&\x01\x1b[2JQ\n")
+    run(binary, work, ["-f", "odd.txt", "-minstrings", "4", "-minlevel", "3", "-maxlevel", "4", "-prosite",
+                       "-meme", "o.meme", "-table", "o.tsv", "-json", "o.json", "-cf", "o.charclass"])
+    raw = open(os.path.join(work, "o.meme"), "rb").read()
+    assert not any(b < 0x20 and b not in b"\n" for b in raw), "a control byte in the MEME file"
+    motifs, _ = parse_strict(os.path.join(work, "o.meme"), PROTEIN, "+")
+    rows = tsv(os.path.join(work, "o.tsv"))
+    # Rows that are one motif's after its lead are named by their motif and rank.
+    assert sorted(m[1] for m in motifs) == sorted(r["pattern"] for r in rows), ([m[1] for m in motifs], rows)
+    spelled = {r["pattern"]: r["prosite"] for r in rows}
+    assert spelled["MKVL"] == "M-K-V-L" and spelled["KVL"] == "K-V-L", spelled
+    odd = [p for p in spelled if re.search(r"[^A-Z]", p)]
+    assert odd and all(spelled[p] == "" for p in odd), spelled
+    json_rows = json.load(open(os.path.join(work, "o.json"), encoding="utf-8"))["rows"]
+    assert all((r["prosite"] is None) == bool(re.search(r"[^A-Z]", r["pattern"])) for r in json_rows), json_rows
+    return len(odd)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--binary", required=True)
@@ -182,7 +207,9 @@ def main():
     binary, examples = os.path.abspath(args.binary), os.path.abspath(args.examples)
     with tempfile.TemporaryDirectory(prefix="morva_meme") as work:
         counts = test_dna(binary, work), test_gapped(binary, work), test_protein(binary, work, examples)
+        odd = test_odd_letters(binary, work)
     print("OK: %d DNA matrices, %d gapped rows, %d protein matrices match the sites" % counts)
+    print("OK: %d patterns of letters PROSITE cannot spell, their MEME names escaped" % odd)
     return 0
 
 

@@ -115,5 +115,9 @@ void write_charset_file(const char* filename, const ByteCounts& counts, int leng
   std::string why;
   const StoreResult stored = store_charset_text(filename, charset_file_text(counts, length, ""), why);
   if (stored == StoreResult::kRefused) fatal("not writing %s: %s", filename, why.c_str());
-  if (stored != StoreResult::kStored) error("Couldn't open file ", filename);
+  if (stored != StoreResult::kStored) {
+    // The classic message gives no reason; the line before it does.
+    warning("cannot write %s: %s", filename, why.c_str());
+    error("Couldn't open file ", filename);
+  }
 }

@@ -168,7 +168,11 @@ std::unique_ptr<CHARSET> input_string::generate_charset() {
   if (stored != StoreResult::kStored) {
     // A file the user named, or asked for with -cfonly, must be written; the
     // default file is a by-product, and the run can go on without it.
-    if (charset_file != nullptr || charset_only != 0) error("Couldn't open file ", name);
+    if (charset_file != nullptr || charset_only != 0) {
+      // The classic message gives no reason; the line before it does.
+      warning("cannot write %s: %s", name, why.c_str());
+      error("Couldn't open file ", name);
+    }
     warning("could not write %s (%s); the generated character set is used without a file", name,
             why.c_str());
   }

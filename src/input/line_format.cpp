@@ -91,10 +91,17 @@ void read_line_file(ReadState& state, FileRead& file, SequenceSource& source) {
     const LineReader::Status status = reader.next();
     if (status == LineReader::kEnd) break;
     if (status == LineReader::kTooLong) {
+      // The classic lines below run the name into the text and count
+      // sequences, not lines; the line before them names file and line.
+      warning("%s: line %zu is longer than %zu characters", file.name, reader.line_number() + 1,
+              input_string::kMaxLineLength);
       std::fprintf(stderr, "Input file %shas too long input line %d\n", file.name, state.sequences + 1);
       error("example-file has too long input line ", state.sequences + 1);
     }
-    if (status == LineReader::kReadError) error("Can't read input file", file.name);
+    if (status == LineReader::kReadError) {
+      warning("%s: %s", file.name, source.failure().c_str());
+      error("Can't read input file", file.name);
+    }
 
     char* line = reader.line();
     const std::size_t n = reader.size();

@@ -130,6 +130,9 @@ bool is_copy(const ReadState& state, const char* s, std::size_t n, int class_nr,
   const CopyIndex& index = state.copies;
   hash = std::hash<std::string_view>{}(std::string_view(s, n)) ^
          (static_cast<std::uint64_t>(class_nr) * 0x9E3779B97F4A7C15ULL);
+  // Only the first of equal sequences is in the index (a copy adds no entry),
+  // so a hash has as many entries as distinct sequences share it: a run of
+  // copies stays one comparison each instead of one per earlier copy.
   const auto range = index.by_hash.equal_range(hash);
   for (auto it = range.first; it != range.second; ++it) {
     const std::size_t k = static_cast<std::size_t>(it->second);
@@ -146,7 +149,8 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
                   const char* class_text, const char* name, std::size_t line) {
   const int class_nr = state.classes.add_class_name(class_text);
   std::uint64_t hash = 0;
-  if (is_copy(state, sequence, n, class_nr, hash)) {
+  const bool copy = is_copy(state, sequence, n, class_nr, hash);
+  if (copy) {
     ++state.copies.copies[class_nr];
     if (state.options.dedup) {
       // Dropped before it enters any table: counts, sites and result files
@@ -159,7 +163,7 @@ void add_sequence(ReadState& state, FileRead& file, const char* sequence, std::s
     }
   }
   try {
-    state.copies.by_hash.emplace(hash, state.table.count());
+    if (!copy) state.copies.by_hash.emplace(hash, state.table.count());
     state.copies.starts.push_back(state.table.text.size());
     state.copies.lengths.push_back(n);
   } catch (const std::bad_alloc&) {
@@ -235,7 +239,11 @@ int input_string::read_examples(char** files) {
     } else {
       read_record_file(state, file, *source, format);
     }
-    if (source->failed()) error("Can't read input file", file.name);
+    if (source->failed()) {
+      // The classic message gives no reason; the line before it does.
+      warning("%s: %s", file.name, source->failure().c_str());
+      error("Can't read input file", file.name);
+    }
     if (source->missing_eof_marker())
       warning("%s: the BGZF file has no end-of-file marker: it may have been cut short", file.name);
 

@@ -16,7 +16,9 @@
 // found again by its hash, and a candidate of the same hash is compared byte
 // for byte, so a check costs one pass over the sequence.
 struct CopyIndex {
-  std::unordered_multimap<std::uint64_t, int> by_hash;  // hash -> sequence index (from 0)
+  // hash -> index (from 0) of the first sequence of its kind: copies get no
+  // entry of their own
+  std::unordered_multimap<std::uint64_t, int> by_hash;
   std::vector<std::size_t> starts;   // where sequence i's forward strand begins in the text
   std::vector<std::size_t> lengths;  // and its length
   std::array<long, 256> copies{};    // per class: sequences equal to an earlier one

@@ -1,8 +1,10 @@
 // FASTA and FASTQ records: a record's sequence may span any number of lines
 // of any length. The reader is strict where a lenient one would read
 // silently wrong sequences: in FASTA only '>' begins a record (a line that
-// begins with '@' or '+' is sequence text), and a FASTQ record needs its
-// '+' line and as many quality letters as sequence letters. A record is
+// begins with '@' or '+' is sequence text, except that an '@' line, a
+// sequence line and a '+' line in a row are a FASTQ record and refused), and
+// a FASTQ record needs its '+' line and as many quality letters as sequence
+// letters. A record is
 // checked against the room left in the reading table as it is read, so a
 // huge record ends the run at its first letter past the limit instead of
 // after it has been held in memory.
@@ -167,7 +169,7 @@ class RecordReader {
       if (fastq_)
         read_fastq_rest();
       else
-        while (in_.peek() != -1 && in_.peek() != '>') read_sequence_line();
+        read_fasta_rest();
       add_record();
     }
   }
@@ -175,10 +177,13 @@ class RecordReader {
  private:
   // One line of sequence text folded onto the record; returns its length
   // without the carriage return of a CR LF end.
-  std::size_t read_sequence_line() {
+  // `blank`, when given, is cleared if the line holds anything but white
+  // space.
+  std::size_t read_sequence_line(bool* blank = nullptr) {
     int last;
     const std::size_t length = in_.take_line(
-        [this](char* s, std::size_t n) {
+        [this, blank](char* s, std::size_t n) {
+          if (blank != nullptr && *blank) *blank = only_white_space(s, n);
           const std::size_t kept = fold_in_place(s, n, file_.gaps);
           if (kept > room_ - sequence_.size())
             state_.table.too_long((sequence_.size() + kept + 1) *
@@ -196,6 +201,33 @@ class RecordReader {
         },
         last);
     return text_length(length, last);
+  }
+
+  // After the header: sequence lines up to the next header. FASTQ records
+  // appended to a FASTA file (cat a.fa b.fq) would otherwise become letters
+  // of the last FASTA record, identifier, '+' and quality included; the
+  // three lines that open a FASTQ record are refused rather than guessed at.
+  // No protein or DNA sequence line begins with '@' or '+', and a blank
+  // line between them does not count as the sequence line.
+  void read_fasta_rest() {
+    std::size_t at_line = 0;  // the line of an '@' line just before, or 0
+    bool after_at = false;    // the line before this one was that '@' line
+    bool sequence_after_at = false;  // ... and a sequence line followed it
+    while (in_.peek() != -1 && in_.peek() != '>') {
+      const int first = in_.peek();
+      const std::size_t line = in_.line_number();
+      if (first == '+' && sequence_after_at)
+        fatal("%s: line %zu: a FASTQ record ('@' line, sequence line, '+' line) inside FASTA "
+              "input; FASTQ records are read from a file of their own with -format fastq (or "
+              "-format auto)",
+              file_.name, at_line);
+      sequence_after_at = false;
+      bool blank = true;
+      read_sequence_line(&blank);
+      if (after_at && !blank && first != '@' && first != '+') sequence_after_at = true;
+      after_at = first == '@';
+      if (after_at) at_line = line;
+    }
   }
 
   // After the header: sequence lines up to the '+' line, then quality lines

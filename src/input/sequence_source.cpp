@@ -78,6 +78,13 @@ std::unique_ptr<SequenceSource> SequenceSource::open_source(const char* name) {
   if (peeked == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
     handle.compressed = bgzf_hopen(handle.plain, "r");
     if (handle.compressed == nullptr) return failed_open(std::move(source));
+    // A gzip file cut inside its header is not taken as compressed, and
+    // would be served as it is, header bytes (zero bytes among them)
+    // included: it is a stream that cannot be read.
+    if (bgzf_compression(handle.compressed) == no_compression) {
+      source->failed_ = true;
+      return source;
+    }
     // A file that can be sought is checked now, from its last bytes; a pipe
     // by the last block read, once it has been read to the end.
     if (bgzf_compression(handle.compressed) == bgzf) {
@@ -94,6 +101,7 @@ std::unique_ptr<SequenceSource> SequenceSource::open_source(const char* name) {
     const ssize_t n = handle.read(&source->head_[have], kHeadSize - have);
     if (n < 0) {
       source->failed_ = true;
+      source->read_errno_ = errno;
       break;
     }
     if (n == 0) break;
@@ -118,9 +126,19 @@ std::ptrdiff_t SequenceSource::read(char* buffer, std::size_t size) {
   const ssize_t n = handle_->read(buffer, size);
   if (n < 0) {
     failed_ = true;
+    read_errno_ = errno;
     return -1;
   }
   return static_cast<std::ptrdiff_t>(n);
+}
+
+// A gzip stream that ends early is an I/O error to htslib as much as a
+// damaged one is, and the system's error number is not set for it: any
+// failure of a compressed stream is told as the likely cause.
+std::string SequenceSource::failure() const {
+  if (handle_->compressed != nullptr) return "the gzip stream is truncated or corrupt";
+  if (read_errno_ != 0) return std::strerror(read_errno_);
+  return "the file cannot be read";
 }
 
 bool SequenceSource::missing_eof_marker() const {

@@ -32,6 +32,9 @@ class SequenceSource {
   // Drops the first n bytes read ahead (a byte-order mark).
   void skip(std::size_t n) { head_pos_ += n < head_size() ? n : head_size(); }
   bool failed() const { return failed_; }
+  // Why reading failed, for the line before the classic message: a damaged
+  // compressed stream, or the system's error.
+  std::string failure() const;
   // A BGZF file read to its end that lacks the empty block BGZF writers end
   // every file with: it was most likely cut short at a block boundary,
   // where it still inflates without an error.
@@ -50,6 +53,7 @@ class SequenceSource {
   std::string head_;
   std::size_t head_pos_ = 0;
   bool failed_ = false;
+  int read_errno_ = 0;  // the system's error when a plain read failed
   enum class EofCheck { kNone, kPresent, kMissing, kAtEnd };
   EofCheck eof_check_ = EofCheck::kNone;  // kNone: not a BGZF file
 };

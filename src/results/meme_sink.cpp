@@ -28,6 +28,7 @@
 #include "results/result_sink.h"
 #include "results/row_fields.h"
 #include "results/site_matrix.h"
+#include "results/text_escape.h"
 #include "run/error.h"
 #include "run/globals.h"
 
@@ -136,7 +137,10 @@ class MemeSink : public FileSink {
       const MatrixSegment& s = matrix_.segments[k];
       std::string name = id;
       if (segments > 1) name += "." + std::to_string(k + 1);
-      std::string alternate = r.text;
+      // The pattern may hold any byte of the input: the name is escaped as
+      // the table and the sites escape it, blanks too (the format's names
+      // are words).
+      std::string alternate = blank_free_field(r.text);
       if (!s.gaps.empty()) {
         // The gap lengths the sites show before this segment.
         std::size_t lo = 0;

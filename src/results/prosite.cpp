@@ -7,6 +7,8 @@
 
 namespace {
 
+bool residue_letter(unsigned char c) { return c >= 'A' && c <= 'Z'; }
+
 std::string wildcards(int from, int to) {
   if (from == to) return from == 1 ? "x" : "x(" + std::to_string(from) + ")";
   return "x(" + std::to_string(from) + "," + std::to_string(to) + ")";
@@ -31,14 +33,20 @@ std::string prosite_spelling(const CHARSET& charset, const std::string& codes, i
     }
     end_run();
     if (e.kind == CHARSET::Kind::Character) {
-      parts.emplace_back(1, static_cast<char>(charset.code_to_char[e.code]));
+      const unsigned char letter = charset.code_to_char[e.code];
+      if (!residue_letter(letter)) return "";
+      parts.emplace_back(1, static_cast<char>(letter));
     } else if (e.kind == CHARSET::Kind::Group) {
       std::string group = "[";
       const unsigned char* row = charset.members[e.code];
-      for (int k = 1; k <= row[0]; ++k) group += static_cast<char>(charset.code_to_char[row[k]]);
+      for (int k = 1; k <= row[0]; ++k) {
+        const unsigned char letter = charset.code_to_char[row[k]];
+        if (!residue_letter(letter)) return "";
+        group += static_cast<char>(letter);
+      }
       parts.push_back(group + "]");
     } else {
-      parts.push_back(charset.label(e.code));
+      return "";  // no residue and no group: nothing PROSITE can say
     }
   }
   end_run();

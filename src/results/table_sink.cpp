@@ -80,7 +80,9 @@ class JsonSink : public FileSink {
       // undefined (an empty field) or not a finite number (an infinite ratio
       // or log10 of a zero tail, a wy_p only known to exceed alpha) is null.
       std::string value = f[i];
-      if (names_[i] == "pattern" || names_[i] == "prosite")
+      if (names_[i] == "prosite" && value.empty())
+        value = "null";  // a pattern PROSITE cannot spell
+      else if (names_[i] == "pattern" || names_[i] == "prosite")
         value = json_string(value);
       else if (value.empty() || !is_json_number(value))
         value = "null";

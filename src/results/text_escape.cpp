@@ -67,6 +67,19 @@ std::string tsv_field(const std::string& text) {
   return out;
 }
 
+std::string blank_free_field(const std::string& text) {
+  const std::string field = tsv_field(text);  // writes no blank of its own
+  if (field.find(' ') == std::string::npos) return field;
+  std::string out;
+  for (const char c : field) {
+    if (c == ' ')
+      out += "\\x20";
+    else
+      out += c;
+  }
+  return out;
+}
+
 std::string json_string(const std::string& text) {
   std::string out = "\"";
   const unsigned char* s = reinterpret_cast<const unsigned char*>(text.data());

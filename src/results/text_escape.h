@@ -18,6 +18,11 @@ std::size_t utf8_length(const unsigned char* s, std::size_t n);
 void append_tsv_field(std::string& out, const std::string& text);
 std::string tsv_field(const std::string& text);
 
+// A word of a format that separates its fields with blanks (the names of the
+// MEME motif format): as a tab-separated field, and a blank as \x20, so that
+// the word stays one word and no control byte reaches a terminal.
+std::string blank_free_field(const std::string& text);
+
 // A JSON string with its quotes: valid UTF-8 as it is, '"' and '\' escaped,
 // control bytes as \u00XX, and each byte of an invalid sequence as \u00XX
 // (the Latin-1 character of that byte, which is what such a byte most

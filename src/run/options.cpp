@@ -361,11 +361,20 @@ void set_mask(InputOptions& input, const char* value) {
     if (maskable(c)) continue;
     char shown[8];
     std::snprintf(shown, sizeof shown, c > 0x20 && c < 0x7F ? "'%c'" : "\\x%02X", c);
+    // The value is echoed with its control bytes as \xNN: raw, they would
+    // act on the terminal the message is read on.
+    std::string echoed;
+    for (const char* q = value; *q != '\0'; ++q) {
+      const unsigned char b = static_cast<unsigned char>(*q);
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, b < 0x20 || b == 0x7F ? "\\x%02X" : "%c", b);
+      echoed += escaped;
+    }
     fatal("-mask \"%s\": the character %s cannot be a STOP character of a generated character "
           "set: -mask takes printable ASCII characters other than '#' (a blank or control byte "
           "would break the file's STOP line, '#' starts a comment there, and a byte above 0x7E "
           "is part of a character, not one of its own)",
-          value, shown);
+          echoed.c_str(), shown);
   }
   input.mask_given = true;
   input.mask = value;

@@ -33,6 +33,12 @@ TEST(TextEscape, TsvFieldsHoldNoSeparator) {
   EXPECT_EQ(tsv_field("caf\xC3\xA9"), "caf\xC3\xA9");
 }
 
+// A MEME motif name is one blank-separated word.
+TEST(TextEscape, BlankFreeFieldsAreOneWord) {
+  EXPECT_EQ(blank_free_field("G.{1,2}[ST]"), "G.{1,2}[ST]");
+  EXPECT_EQ(blank_free_field("a b\tc\x1b[2J\\"), "a\\x20b\\tc\\x1B[2J\\\\");
+}
+
 TEST(TextEscape, JsonKeepsUtf8AndEscapesTheRest) {
   EXPECT_EQ(json_string("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
   EXPECT_EQ(json_string("lat\xE9"), "\"lat\\u00e9\"");
