@@ -13,7 +13,6 @@
 // divided by the letters counted in the column, with no pseudocounts: a
 // letter never seen has probability 0. A column no site reaches (a flank
 // beyond every sequence end) takes the background frequencies.
-#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -30,7 +29,6 @@
 #include "results/site_matrix.h"
 #include "results/text_escape.h"
 #include "run/error.h"
-#include "run/globals.h"
 
 namespace {
 
@@ -78,23 +76,10 @@ class MemeSink : public FileSink {
   void begin_file(const RunInfo& info) override {
     const input_string& input = *info.input;
     const CHARSET& charset = *info.charset;
-    builder_.emplace(input, min_gap, max_gap, flank_);
+    builder_.emplace(input, info.min_gap, info.max_gap, flank_);
     // DNA when both strands are searched or every letter the input uses is
     // a base; protein otherwise.
-    std::array<bool, 256> used{};
-    for (int p = 0; p < input.length; ++p) used[input.coded[p]] = true;
-    bool dna = input.strands == 2;
-    if (!dna) {
-      dna = true;
-      bool any = false;
-      for (int c = 1; c <= charset.alphabet_size; ++c) {
-        if (!used[static_cast<std::size_t>(c)] || charset.stop_flag[static_cast<std::size_t>(c)] != 0) continue;
-        any = true;
-        const char letter = static_cast<char>(charset.code_to_char[static_cast<std::size_t>(c)]);
-        if (letter == '\0' || std::strchr("ACGTUNacgtun", letter) == nullptr) dna = false;
-      }
-      dna = dna && any;
-    }
+    const bool dna = input.strands == 2 || info.nucleotide;
     letters_ = dna ? kDna : kProtein;
     // Per code, the shares it gives to the format's letters.
     shares_.assign(static_cast<std::size_t>(charset.alphabet_size) + 1, {});
