@@ -82,8 +82,8 @@ StoreResult store_charset_text(const char* filename, const std::string& text, st
   const WriteTarget target = examine_write_target(filename);
   if (target.route == WriteTarget::kRefused) {
     why = target.why;
-    const bool dangling = target.through_link && target.why.find("does not exist") != std::string::npos;
-    return dangling ? StoreResult::kDangling : StoreResult::kRefused;
+    if (target.dangling) return StoreResult::kDangling;
+    return target.distrusted ? StoreResult::kRefused : StoreResult::kFailed;
   }
   // Held while the file exists under its temporary name, which a stop
   // (or a closed terminal) then removes.

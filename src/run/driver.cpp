@@ -291,6 +291,9 @@ void flush_before_message() {
 int morva_run(int argc, char** argv, RunObjects& objects) {
   try {
     return run(argc, argv, objects);
+  } catch (const FatalError& e) {
+    // The message is written; what the run allocated stays with its owners.
+    return e.status;
   } catch (const specfns::MathException& e) {
     flush_before_message();
     std::fprintf(stderr, "Math error in function %s: %s\n", e.function(), e.type());

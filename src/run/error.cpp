@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 
 #include "run/report_stream.h"
 
@@ -33,11 +32,7 @@ void fatal_exit() {
   throw_if_deferred();
   flush_before_message();
   std::fflush(stderr);
-#ifdef MORVA_FUZZ
   throw FatalError{};
-#else
-  std::exit(1);
-#endif
 }
 
 void error(const char* message) {

@@ -1,9 +1,12 @@
 #pragma once
 // The one fatal path of the program: every subsystem ends a run through these.
 // Each writes the message (for the two-argument forms a blank and the
-// argument) and an end of line to standard error, flushes the report's
-// stream first so the two streams interleave sensibly, and exits with
-// status 1.
+// argument) and an end of line to standard error, flushing the report's
+// stream first so the two streams interleave sensibly, and ends the run
+// with status 1 by throwing FatalError, which morva_run catches: no part of
+// the program ends the process itself, so whoever runs it (main, a test, a
+// fuzzer) decides what follows, and the run's objects are released by
+// their owners.
 
 [[noreturn]] void error(const char* message);
 [[noreturn]] void error(const char* message, const char* text);
@@ -21,14 +24,10 @@
 // Ends the run with status 1 after the caller has written its own message.
 [[noreturn]] void fatal_exit();
 
-#ifdef MORVA_FUZZ
-// In the fuzzing build a fatal fault throws this instead of ending the
-// process, so that one process can try millions of inputs; the harnesses
-// catch it. The normal build never throws it.
+// What a fatal fault throws, with the status the run ends with.
 struct FatalError {
   int status = 1;
 };
-#endif
 
 // Work computed ahead for the search (-threads) must not end the process:
 // while a FaultsDeferred lives, a fatal fault on its thread throws

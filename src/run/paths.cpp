@@ -56,15 +56,19 @@ WriteTarget examine_write_target(const std::string& name) {
       if (errno != ENOENT) return refuse(std::strerror(errno));
       // A link leading nowhere would make this run create a file where the
       // link's maker chose.
-      if (target.through_link)
+      if (target.through_link) {
+        target.dangling = true;
         return refuse("it is a symbolic link to a file that does not exist, and is not followed");
+      }
       target.route = WriteTarget::kNew;
       return target;
     }
     if (S_ISLNK(st.st_mode)) {
-      if (!trusted_link(target.path, st))
+      if (!trusted_link(target.path, st)) {
+        target.distrusted = true;
         return refuse((target.through_link ? target.path + " is" : std::string("it is")) +
                       " a symbolic link owned by another user in a shared directory, and is not followed");
+      }
       std::string link(PATH_MAX, '\0');
       const ssize_t n = readlink(target.path.c_str(), &link[0], link.size());
       if (n <= 0 || static_cast<std::size_t>(n) >= link.size())
@@ -85,9 +89,11 @@ WriteTarget examine_write_target(const std::string& name) {
     }
     target.st = st;
     if (S_ISDIR(st.st_mode)) return refuse(std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode) && planted(target.path, st))
+    if (!S_ISREG(st.st_mode) && planted(target.path, st)) {
+      target.distrusted = true;
       return refuse(std::string("it is ") + kind_of(st.st_mode) +
                     " owned by another user in a shared directory, and is not written");
+    }
     if (access(target.path.c_str(), W_OK) != 0) return refuse(std::strerror(errno));
     target.route = S_ISREG(st.st_mode) ? WriteTarget::kReplace : WriteTarget::kInPlace;
     return target;

@@ -32,6 +32,10 @@ struct WriteTarget {
   bool follow = false;
   struct stat st {};        // the existing file (kReplace, kInPlace)
   std::string why;          // kRefused: the reason, for "cannot write NAME: why"
+  // kRefused for what another user may have planted, or for a link that
+  // leads nowhere, rather than for a reason of the system's (errno).
+  bool distrusted = false;
+  bool dangling = false;
 };
 
 // Looks at `name` as a file about to be written. Trusted links are followed

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ends_run.h"
 #include "alphabet/charset.h"
 #include "alphabet/tokens.h"
 #include "input_test_files.h"
@@ -83,9 +84,9 @@ TEST_F(CharsetTest, FatalFaultsOfTheFile) {
   };
   for (const auto& c : cases) {
     const std::string name = dir.write("bad.charclass", c.first);
-    EXPECT_EXIT(read_set(name), ExitedWithCode(1), c.second) << c.first;
+    EXPECT_EXIT(as_process([&] { read_set(name); }), ExitedWithCode(1), c.second) << c.first;
   }
-  EXPECT_EXIT(read_set(dir.file("missing")), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { read_set(dir.file("missing")); }), ExitedWithCode(1),
               "^Can't open the configuration file .*/missing\n$");
 }
 
@@ -102,7 +103,7 @@ TEST_F(CharsetTest, RefusesMoreThan127Codes) {
       {"alphabet= " + alphabet + "\n", 1}};
   for (const auto& c : cases) {
     nr_wc_allowed = c.second;
-    EXPECT_EXIT(read_set(dir.write("big.charclass", c.first)), ExitedWithCode(1), "more than 127 codes");
+    EXPECT_EXIT(as_process([&] { read_set(dir.write("big.charclass", c.first)); }), ExitedWithCode(1), "more than 127 codes");
   }
 }
 
@@ -119,10 +120,10 @@ TEST_F(CharsetTest, PrintsCodesGroupsAndGaps) {
   cs->print(coded, 6);
   cs->print(static_cast<char>(128 + 5));
   EXPECT_EQ("_<empty>ApurineApurine_[AGT]T_.{0,2}purine", ::testing::internal::GetCapturedStdout());
-  EXPECT_EXIT(cs->print(static_cast<char>(128 + 7)), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { cs->print(static_cast<char>(128 + 7)); }), ExitedWithCode(1),
               "Was supposed to be a flexible wildcard... but was not\n\n$");
   max_gap_nr = 0;
-  EXPECT_EXIT(cs->print(static_cast<char>(7)), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { cs->print(static_cast<char>(7)); }), ExitedWithCode(1),
               "^ERROR: \\[unknown\\] \a\nDon't want to use modified data: update char set file "
               "instead\n\n$");
 }
@@ -139,14 +140,14 @@ TEST_F(CharsetTest, GeneratedFileGetsItsModeOrLeavesNothingBehind) {
   umask(mask);
   EXPECT_EQ(0664 & ~mask, st.st_mode & 0777);
 
-  EXPECT_EXIT(write_charset_file(dir.file("no_such_dir/set.charclass").c_str(), count_bytes(joined, 3), 3),
+  EXPECT_EXIT(as_process([&] { write_charset_file(dir.file("no_such_dir/set.charclass").c_str(), count_bytes(joined, 3), 3); }),
               ExitedWithCode(1),
               "^morva: warning: cannot write .*/no_such_dir/set.charclass: No such file or directory\n"
               "Couldn't open file .*/no_such_dir/set.charclass\n$");
   // A directory in the way of the rename: the temporary file is removed.
   const std::string taken = dir.file("taken");
   ASSERT_EQ(0, mkdir(taken.c_str(), 0755));
-  EXPECT_EXIT(write_charset_file(taken.c_str(), count_bytes(joined, 3), 3), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { write_charset_file(taken.c_str(), count_bytes(joined, 3), 3); }), ExitedWithCode(1),
               "Couldn't open file");
   EXPECT_EQ(0, std::system(("test $(ls '" + dir.path() + "' | wc -l) -eq 2").c_str()));
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ends_run.h"
 #include "input/input_classes.h"
 #include "input/input_string.h"
 #include "input_test_files.h"
@@ -29,7 +30,7 @@ TEST(InputClasses, NamesNumberedInOrderOfFirstAppearanceUpTo254) {
   EXPECT_STREQ("T", c.class_name_short(3));
   for (int i = 3; i <= 254; ++i) ASSERT_EQ(i, c.add_class_name(("c" + std::to_string(i)).c_str()));
   EXPECT_EQ(254, c.add_class_name("c254"));
-  EXPECT_EXIT(c.add_class_name("one_more"), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { c.add_class_name("one_more"); }), ExitedWithCode(1),
               "^The added classname one_more exceeds the number of allowed classes: 254\n"
               "Check the input files\n$");
 }
@@ -108,7 +109,7 @@ TEST_F(InputStringTest, LineAndSequenceLimits) {
   auto in = build({"AC\n" + std::string(2999999, 'A') + "\n"});
   EXPECT_EQ(1 + 3 + 3000000, in->length);
   const std::string name = dir.write("long.txt", "AC\n" + std::string(3000000, 'A'));
-  EXPECT_EXIT(make({name}, "x.charclass"), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { make({name}, "x.charclass"); }), ExitedWithCode(1),
               "Input file .*/long.txthas too long input line 2\n"
               "example-file has too long input line  2\n$");
 
@@ -122,19 +123,19 @@ TEST_F(InputStringTest, LineAndSequenceLimits) {
   table.max_length = 20;
   table.add("ACG", 3, 1);  // 1 + 2 x 4 positions
   table.add_strand("CGT", 3);
-  EXPECT_EXIT(table.add("ACGTA", 5, 1), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { table.add("ACGTA", 5, 1); }), ExitedWithCode(1),
               "^morva: error: the input is too large: with sequence 2 it would take at least 21 "
               "positions, and 32-bit positions hold at most 20 .*\n$");
 }
 
 TEST_F(InputStringTest, UnreadableOrBrokenInput) {
-  EXPECT_EXIT(make({dir.file("nofile")}, "z.charclass"), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { make({dir.file("nofile")}, "z.charclass"); }), ExitedWithCode(1),
               "Can't open input file  .*/nofile\n$");
   const std::string zero = dir.write("zero.txt", "AC\nA\0C\n"s);
-  EXPECT_EXIT(make({zero}, "z.charclass"), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { make({zero}, "z.charclass"); }), ExitedWithCode(1),
               "Input file .*/zero.txt has a zero byte in line 2\n$");
   char* none[] = {nullptr, nullptr};
-  EXPECT_EXIT(std::make_unique<input_string>(none, nullptr, 0), ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { std::make_unique<input_string>(none, nullptr, 0); }), ExitedWithCode(1),
               "^No input files\\?\n\n$");
 }
 

@@ -1,3 +1,4 @@
+#include "ends_run.h"
 #include "search/p_queue.h"
 
 #include <gtest/gtest.h>
@@ -64,8 +65,8 @@ TEST(PQueueDeathTest, UnknownOrderIsTakenAsMaxAndBadSizesAreRefused) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "PRIORITY QUEUE ERROR: Not MIN or MAX. Choose MAXORDER \n\n");
   EXPECT_EQ(q.is_max, 1);
-  EXPECT_EXIT(p_queue(0, "MIN"), ::testing::ExitedWithCode(1), "Invalid priority queue size: 0");
-  EXPECT_EXIT(p_queue(-4, "MIN"), ::testing::ExitedWithCode(1), "Invalid priority queue size");
+  EXPECT_EXIT(as_process([&] { p_queue(0, "MIN"); }), ::testing::ExitedWithCode(1), "Invalid priority queue size: 0");
+  EXPECT_EXIT(as_process([&] { p_queue(-4, "MIN"); }), ::testing::ExitedWithCode(1), "Invalid priority queue size");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The report's stream: chosen once, flushed and checked where it is, and a
 // discarding stream that takes a whole report without a file descriptor.
+#include "ends_run.h"
 #include "run/report_stream.h"
 
 #include <gtest/gtest.h>
@@ -82,30 +83,28 @@ TEST(ReportStream, ReportWritersUseTheChosenStream) {
 }
 
 TEST(ReportStreamDeathTest, AReportThatCannotBeWrittenEndsTheRun) {
-  EXPECT_EXIT(
-      {
+  EXPECT_EXIT(as_process([&] {
         std::FILE* failing = open_failing_stream();
         if (failing == nullptr) std::_Exit(3);
         set_report_file(failing);
         std::fputs("# a line that is lost\n", report_file());
         flush_report();
         std::_Exit(0);
-      },
+      }),
       testing::ExitedWithCode(1), "the report could not be written");
 }
 
 TEST(ReportStreamDeathTest, FatalMessageFollowsTheReportWrittenBeforeIt) {
   // The report shares standard error's file here, through its own buffer:
   // the message must come after what the report held when the run ended.
-  EXPECT_EXIT(
-      {
+  EXPECT_EXIT(as_process([&] {
         std::FILE* report = fdopen(dup(STDERR_FILENO), "w");
         if (report == nullptr) std::_Exit(3);
         std::setvbuf(report, nullptr, _IOFBF, 1 << 16);
         set_report_file(report);
         std::fputs("REPORT-BEFORE\n", report_file());
         error("MESSAGE-AFTER");
-      },
+      }),
       testing::ExitedWithCode(1), "REPORT-BEFORE\nMESSAGE-AFTER");
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "ends_run.h"
 #include "results/pattern_record.h"
 #include "results/result_sink.h"
 #include "run/globals.h"
@@ -115,11 +116,10 @@ TEST(ResultSinks, EveryFileOptionNamesItsOwnRowAndAFileThatCannotBeWrittenEndsTh
   const RunInfo info = two_classes();
   SinkSetting setting;
   setting.file = "/nonexistent-dir/t.tsv";
-  EXPECT_EXIT(
-      {
+  EXPECT_EXIT(as_process([&] {
         auto sink = sink_kinds()[static_cast<std::size_t>(sink_index("-table"))].make(setting);
         sink->begin(info);
-      },
+      }),
       testing::ExitedWithCode(1), "morva: error: cannot write /nonexistent-dir/t.tsv: No such file or directory");
 }
 

@@ -1,3 +1,4 @@
+#include "ends_run.h"
 #include "sets/set_registry.h"
 
 #include <gtest/gtest.h>
@@ -125,12 +126,12 @@ TEST(SetRegistry, ProgressMarksPerThousand) {
 }
 
 TEST(SetRegistryDeathTest, RefusesWhatItCannotStore) {
-  EXPECT_EXIT(Registry(2147483647, 3), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { Registry(2147483647, 3); }), ::testing::ExitedWithCode(1),
               "The integer domain of the sets is too large: 0.. 2147483646");
-  EXPECT_EXIT(Registry(100, -1), ::testing::ExitedWithCode(1), "negative number of set-collections");
+  EXPECT_EXIT(as_process([&] { Registry(100, -1); }), ::testing::ExitedWithCode(1), "negative number of set-collections");
   Registry reg(100, 2);
   const std::vector<int> s = list_of({1});
-  EXPECT_EXIT(reg->Insert_Set(s.data(), -1), ::testing::ExitedWithCode(1), "negative slot");
+  EXPECT_EXIT(as_process([&] { reg->Insert_Set(s.data(), -1); }), ::testing::ExitedWithCode(1), "negative slot");
   EXPECT_EQ(reg->Delete_all_sets_from_slot(-1), 0);
 }
 

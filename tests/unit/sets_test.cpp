@@ -1,3 +1,4 @@
+#include "ends_run.h"
 #include "sets/sets.h"
 
 #include <gtest/gtest.h>
@@ -149,29 +150,29 @@ TEST(Sets, OrderIsBySizeFirstAndABitArrayOfNOrdersAfterAListOfN) {
 
 TEST(SetsDeathTest, RefusesBadDomainsAndArguments) {
   // Every position 32-bit positions address, and the two entries past the end.
-  EXPECT_EXIT(Sets(2147483646), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { Sets(2147483646); }), ::testing::ExitedWithCode(1),
               "^The integer domain of the sets is too large: 0.. 2147483645\n$");
-  EXPECT_EXIT(Sets(-5), ::testing::ExitedWithCode(1), "too large");
+  EXPECT_EXIT(as_process([&] { Sets(-5); }), ::testing::ExitedWithCode(1), "too large");
   Sets sets(64);
   SetPtr list(make_list(sets, {1, 2}));
   SetPtr bits(make_bits(sets, {1, 2}));
-  EXPECT_EXIT(sets.Make_L_from_BA(list), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { sets.Make_L_from_BA(list); }), ::testing::ExitedWithCode(1),
               "^Make_L_from_BA: argument is not a BA-type set\n$");
-  EXPECT_EXIT(sets.Make_BA_from_L(bits), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { sets.Make_BA_from_L(bits); }), ::testing::ExitedWithCode(1),
               "^Make_BA_from_L: argument is not a List-type set\n$");
   // Headers that over- and undercount the bits; the undercount must not
   // write past the new list.
   for (int header : {~3, ~0}) {
     bits.p[0] = header;
-    EXPECT_EXIT(sets.Make_L_from_BA(bits), ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(as_process([&] { sets.Make_L_from_BA(bits); }), ::testing::ExitedWithCode(1),
                 "^Make_L_from_BA: size different than expected\n$");
   }
   SetPtr unfilled(sets.l_sets->create(2));  // still holds the markers
-  EXPECT_EXIT(sets.Make_BA_from_L(unfilled), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(as_process([&] { sets.Make_BA_from_L(unfilled); }), ::testing::ExitedWithCode(1),
               "Make_BA_from_L: element outside the domain of the sets: 2147483647");
   for (int outside : {-1, 64}) {
     SetPtr bad(make_list(sets, {outside}));
-    EXPECT_EXIT(sets.Make_BA_from_L(bad), ::testing::ExitedWithCode(1), "outside the domain");
+    EXPECT_EXIT(as_process([&] { sets.Make_BA_from_L(bad); }), ::testing::ExitedWithCode(1), "outside the domain");
   }
 }
 
