@@ -118,12 +118,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  // Names to scratch paths. -h ends the process itself (std::exit).
+  // Names to scratch paths.
   std::vector<std::string> args{"morva"};
   for (std::size_t i = 0; i < words.size(); ++i) {
     std::string w = words[i];
     w.resize(std::strlen(w.c_str()));  // a word of a real argv ends at a zero byte
-    if (w == "-h") continue;
     bool named = false;
     for (std::size_t k = 0; k < names.size(); ++k)
       if (!names[k].empty() && w == names[k]) w = paths[k], named = true;
