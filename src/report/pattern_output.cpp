@@ -13,7 +13,7 @@
 #include "run/progress.h"
 #include "run/report_stream.h"
 #include "search/gstree.h"
-#include "search/set_walk.h"
+#include "sets/set_walk.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
 #include "results/statistics.h"

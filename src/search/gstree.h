@@ -8,7 +8,7 @@
 #include "run/globals.h"
 #include "search/expander.h"
 #include "search/node_costs.h"
-#include "search/set_walk.h"
+#include "sets/set_walk.h"
 #include "search/support_floor.h"
 
 class input_string;
