@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "report/found_pattern.h"
 #include "run/globals.h"
 #include "search/expander.h"
 #include "search/node_costs.h"
-#include "sets/set_walk.h"
 #include "search/support_floor.h"
 
 class input_string;
@@ -111,7 +111,6 @@ class GSTree {
 
  private:
   const char* treestring(STree_Node* node);
-  int Print_Pattern(STree_Node* node);
 
   // The state of the search, read and changed by the trie's own operations only.
   int freq_slot;
@@ -160,6 +159,8 @@ class GSTree {
   std::size_t chunk_size_ = 0;
   std::unique_ptr<Set_of_Sets> registry_;
   std::unique_ptr<p_queue> queue_;
+  // The report's view of a node taken by the search.
+  FoundPattern found(STree_Node* node);
   std::string long_pattern_;  // spelling of patterns too long for TMPSTRING
   // The codes from the parent of the block spelled last up to the root:
   // nodes taken one after the other are mostly siblings, so a pattern is
@@ -194,8 +195,5 @@ class GSTree {
   // with its handle so that it is never counted again.
   void keep_counts(Set_ID* id, const int* counts);
   bool crossable_[256] = {};  // codes a wildcard may stand for
-  void print_position_set(const int* set, std::FILE* out);
-  // The node's position set as -showsets shows it.
-  std::string shown_set(STree_Node* node);
   void print_abandon(const char* verdict, STree_Node* first, STree_Node* second);
 };

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "input/input_string.h"
+#include "report/found_pattern.h"
+#include "report/pattern_output.h"
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/progress.h"
@@ -63,6 +65,24 @@ const Set_of_Sets& GSTree::registry() const {
   return *registry_;
 }
 
+FoundPattern GSTree::found(STree_Node* node) {
+  Count_Nr_of_Classes(node, nullptr);
+  FoundPattern found;
+  found.codes = treestring(node);
+  found.level = node->level;
+  found.gap_count = node->gap_count;
+  found.cost = costs_.get(node);
+  found.seqs = cur_seq_counts;
+  found.positions = cur_pos_counts;
+  found.set.fetch = [](void* owner, const void* pattern) {
+    return static_cast<Expander*>(owner)->set_of(static_cast<const STree_Node*>(pattern));
+  };
+  found.set.owner = own_.get();
+  found.set.pattern = node;
+  found.shown_by_size = has_packed_set(node) && is_character_node(node, charset->alphabet_size);
+  return found;
+}
+
 int GSTree::STreePQ() {
   packs_sets_ = abandonequal == 0 && (maxgrp != 0 || nr_wc_allowed != 0);
   root_block = newchildren(1);
@@ -97,6 +117,7 @@ int GSTree::STreePQ() {
   total_string_count = new int[nr_classes + 2];
   std::memcpy(total_string_count, cur_seq_counts, sizeof(int) * (nr_classes + 2));
 
+  PatternReport report(*input, *sets, results);
   queue_ = std::make_unique<p_queue>(100000, "MIN");
   // Other threads compute expansions ahead only where an expansion depends
   // on nothing but its node: equal sets move subtrees, and a rising floor
@@ -181,7 +202,7 @@ int GSTree::STreePQ() {
       deferred.push_back(node);
       continue;
     }
-    if (node->level >= minlevel) Print_Pattern(node);
+    if (node->level >= minlevel) report.Print_Pattern(found(node));
     flush_report();
     if (node->level > deepest) deepest = node->level;
     if (++node_count % 1000 == 0) std::fputs(".", chatter_file());
