@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "report/found_pattern.h"
 #include "run/globals.h"
 #include "search/expander.h"
 #include "search/node_costs.h"
@@ -110,6 +109,9 @@ class GSTree {
   int Count_Nr_of_Classes(STree_Node* node, const int* set);
 
  private:
+  // One run of STreePQ, in its steps (search_loop.cpp).
+  class SearchLoop;
+
   const char* treestring(STree_Node* node);
 
   // The state of the search, read and changed by the trie's own operations only.
@@ -159,8 +161,6 @@ class GSTree {
   std::size_t chunk_size_ = 0;
   std::unique_ptr<Set_of_Sets> registry_;
   std::unique_ptr<p_queue> queue_;
-  // The report's view of a node taken by the search.
-  FoundPattern found(STree_Node* node);
   std::string long_pattern_;  // spelling of patterns too long for TMPSTRING
   // The codes from the parent of the block spelled last up to the root:
   // nodes taken one after the other are mostly siblings, so a pattern is
