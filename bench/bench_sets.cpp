@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "search/packed_positions.h"
-#include "search/set_walk.h"
+#include "sets/set_walk.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
 

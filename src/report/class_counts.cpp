@@ -1,39 +1,69 @@
 // Occurrence counts per class: positions and distinct sequences of a set.
+#include "report/class_counts.h"
+
 #include <algorithm>
-#include <cstring>
 
-#include "input/input_string.h"
-#include "search/gstree.h"
-#include "search/set_walk.h"
-#include "sets/set_registry.h"
+#include "input/sequence_index.h"
+#include "sets/set_walk.h"
 
-void GSTree::start_own_count() {
-  cur_seq_counts = seq_counts.data();
-  cur_pos_counts = pos_counts.data();
-}
-
-int GSTree::Count_Nr_of_Classes(const int* set) {
-  start_own_count();
-  own_->count(set, pos_counts.data(), seq_counts.data());
-  return seq_counts[nr_classes + 1];
-}
-
-int GSTree::Count_Nr_of_Classes(STree_Node* node, const int* set) {
-  Set_ID* id = node->set_id;
-  if (id != nullptr && id->counts != nullptr) {
-    // Counted before: a character node when it was first counted, a group
-    // node when it was made.
-    cur_seq_counts = id->counts;
-    cur_pos_counts = id->counts + nr_classes + 2;
-  } else if (id != nullptr && id->set != nullptr) {
-    Count_Nr_of_Classes(set_of(node));
-    const int slots = nr_classes + 2;
-    int* block = set_registry->new_counts(2 * slots);
-    std::memcpy(block, seq_counts.data(), sizeof(int) * slots);
-    std::memcpy(block + slots, pos_counts.data(), sizeof(int) * slots);
-    id->counts = block;
+int Count_Nr_of_Classes(const ClassLookup& lookup, const int* set, int* pos, int* seq) {
+  const int nr_classes = lookup.nr_classes;
+  std::fill(pos, pos + nr_classes + 2, 0);
+  std::fill(seq, seq + nr_classes + 2, 0);
+  SequenceCursor cursor(*lookup.seq_index, lookup.class_of_seq);
+  // The index entry of the element a few steps ahead is asked for early.
+  const SequenceIndex& index = *lookup.seq_index;
+  auto request = [&index](int q) { index.prefetch(q); };
+  int positions = 0;
+  int sequences = 0;
+  const bool sparse = sparse_in_sequences(set_size(set), index);
+  if (sparse) {
+    // Each position's sequence looked up, a new one counted without a branch.
+    // With one class every position counts for class 1, as below.
+    const bool single = nr_classes == 1;
+    int last = -1;
+    for_each_element_requesting(
+        set, lookup.domain,
+        [&](int p) {
+          ++positions;
+          cursor.locate(p);
+          const int fresh = cursor.seq != last;
+          last = cursor.seq;
+          sequences += fresh;
+          seq[cursor.cls] += fresh;
+          ++pos[single ? 1 : cursor.cls];
+        },
+        request);
+  } else if (nr_classes == 1) {
+    // Every sequence is of class 1: only the sequence changes need a lookup.
+    // A sequence of class 0 cannot occur with one class, but keep the slots exact.
+    positions = set_size(set);
+    for_each_element_requesting(
+        set, lookup.domain,
+        [&](int p) {
+          if (cursor.advance(p)) {
+            ++sequences;
+            ++seq[cursor.cls];
+          }
+        },
+        request);
+    pos[1] = positions - pos[0];
   } else {
-    Count_Nr_of_Classes(set != nullptr ? set : set_of(node));
+    // Positions of one sequence are contiguous in the joined string, so a
+    // sequence is counted when the walk enters it.
+    for_each_element_requesting(
+        set, lookup.domain,
+        [&](int p) {
+          ++positions;
+          if (cursor.advance(p)) {
+            ++sequences;
+            ++seq[cursor.cls];
+          }
+          ++pos[cursor.cls];
+        },
+        request);
   }
-  return cur_seq_counts[nr_classes + 1];
+  pos[nr_classes + 1] = positions;
+  seq[nr_classes + 1] = sequences;
+  return sequences;
 }

@@ -7,12 +7,13 @@
 #include <type_traits>
 
 #include "alphabet/charset.h"
+#include "report/class_counts.h"
 #include "run/error.h"
 #include "run/globals.h"
 #include "run/memory_advice.h"
 #include "search/gstree.h"
 #include "search/packed_positions.h"
-#include "search/set_walk.h"
+#include "sets/set_walk.h"
 #include "search/support_floor.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
@@ -135,64 +136,12 @@ const int* Expander::set_of(const STree_Node* node) {
 }
 
 void Expander::count(const int* set, int* pos, int* seq) const {
-  const int nr_classes = in_.nr_classes;
-  std::fill(pos, pos + nr_classes + 2, 0);
-  std::fill(seq, seq + nr_classes + 2, 0);
-  SequenceCursor cursor(*in_.seq_index, in_.class_of_seq);
-  // The index entry of the element a few steps ahead is asked for early.
-  const SequenceIndex& index = *in_.seq_index;
-  auto request = [&index](int q) { index.prefetch(q); };
-  int positions = 0;
-  int sequences = 0;
-  const bool sparse = sparse_in_sequences(set_size(set), index);
-  if (sparse) {
-    // Each position's sequence looked up, a new one counted without a branch.
-    // With one class every position counts for class 1, as below.
-    const bool single = nr_classes == 1;
-    int last = -1;
-    for_each_element_requesting(
-        set, in_.coded_length,
-        [&](int p) {
-          ++positions;
-          cursor.locate(p);
-          const int fresh = cursor.seq != last;
-          last = cursor.seq;
-          sequences += fresh;
-          seq[cursor.cls] += fresh;
-          ++pos[single ? 1 : cursor.cls];
-        },
-        request);
-  } else if (nr_classes == 1) {
-    // Every sequence is of class 1: only the sequence changes need a lookup.
-    // A sequence of class 0 cannot occur with one class, but keep the slots exact.
-    positions = set_size(set);
-    for_each_element_requesting(
-        set, in_.coded_length,
-        [&](int p) {
-          if (cursor.advance(p)) {
-            ++sequences;
-            ++seq[cursor.cls];
-          }
-        },
-        request);
-    pos[1] = positions - pos[0];
-  } else {
-    // Positions of one sequence are contiguous in the joined string, so a
-    // sequence is counted when the walk enters it.
-    for_each_element_requesting(
-        set, in_.coded_length,
-        [&](int p) {
-          ++positions;
-          if (cursor.advance(p)) {
-            ++sequences;
-            ++seq[cursor.cls];
-          }
-          ++pos[cursor.cls];
-        },
-        request);
-  }
-  pos[nr_classes + 1] = positions;
-  seq[nr_classes + 1] = sequences;
+  ClassLookup lookup;
+  lookup.seq_index = in_.seq_index;
+  lookup.class_of_seq = in_.class_of_seq;
+  lookup.nr_classes = in_.nr_classes;
+  lookup.domain = in_.coded_length;
+  Count_Nr_of_Classes(lookup, set, pos, seq);
 }
 
 inline bool Expander::add_child(Expansion& out, int x, bool gap, ExpansionChild::Kind kind, const int* seq,

@@ -8,7 +8,6 @@
 #include "run/globals.h"
 #include "search/expander.h"
 #include "search/node_costs.h"
-#include "search/set_walk.h"
 #include "search/support_floor.h"
 
 class input_string;
@@ -110,8 +109,10 @@ class GSTree {
   int Count_Nr_of_Classes(STree_Node* node, const int* set);
 
  private:
+  // One run of STreePQ, in its steps (search_loop.cpp).
+  class SearchLoop;
+
   const char* treestring(STree_Node* node);
-  int Print_Pattern(STree_Node* node);
 
   // The state of the search, read and changed by the trie's own operations only.
   int freq_slot;
@@ -194,8 +195,5 @@ class GSTree {
   // with its handle so that it is never counted again.
   void keep_counts(Set_ID* id, const int* counts);
   bool crossable_[256] = {};  // codes a wildcard may stand for
-  void print_position_set(const int* set, std::FILE* out);
-  // The node's position set as -showsets shows it.
-  std::string shown_set(STree_Node* node);
   void print_abandon(const char* verdict, STree_Node* first, STree_Node* second);
 };

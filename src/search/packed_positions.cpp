@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "run/error.h"
-#include "search/set_walk.h"
+#include "sets/set_walk.h"
 
 namespace packed_positions {
 

@@ -19,7 +19,7 @@
 #include "search/expander.h"
 #include "search/gstree.h"
 #include "search/packed_positions.h"
-#include "search/set_walk.h"
+#include "sets/set_walk.h"
 #include "sets/set_registry.h"
 #include "sets/sets.h"
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "search/set_walk.h"
+#include "sets/set_walk.h"
 
 namespace {
 
