@@ -176,9 +176,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // buffering (-flush block) is not carried into the next.
   set_report_file(nullptr);
   std::fclose(report);
-  // Allocated anew by every search.
-  delete[] total_string_count;
-  total_string_count = nullptr;
   if (fchdir(home) != 0) std::abort();
   fds.close_new();
   fuzz::clear_scratch_dir();

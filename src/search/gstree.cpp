@@ -175,7 +175,9 @@ GSTree::GSTree(input_string* in, Results* results_to, ProgressMeter* progress_to
   print_settings_echo(freq_slot);
 }
 
-GSTree::~GSTree() = default;
+GSTree::~GSTree() {
+  if (total_string_count == totals_.data()) total_string_count = nullptr;
+}
 
 STree_Node* GSTree::newchildren(int n) {
   const std::size_t records = static_cast<std::size_t>(n) + 1;

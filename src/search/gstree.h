@@ -176,6 +176,7 @@ class GSTree {
   std::unique_ptr<Expander> own_;
   Expansion own_expansion_;
   std::unique_ptr<Lookahead> lookahead_;
+  std::vector<int> totals_;  // what total_string_count points to once the search began
   int threads_ = 1;
 
   // Whether the sets of character children are kept packed too: where

@@ -163,8 +163,9 @@ STree_Node* GSTree::SearchLoop::plant_root(GSTree& tree) {
   root->nr_seqs = tree.cur_seq_counts[tree.total_slot];
   root->freq = tree.cur_seq_counts[tree.freq_slot];
   const int nr_classes = tree.nr_classes;
-  total_string_count = new int[nr_classes + 2];
-  std::memcpy(total_string_count, tree.cur_seq_counts, sizeof(int) * (nr_classes + 2));
+  // The run's totals, owned by the trie like everything its search makes.
+  tree.totals_.assign(tree.cur_seq_counts, tree.cur_seq_counts + nr_classes + 2);
+  total_string_count = tree.totals_.data();
   return root;
 }
 
@@ -248,6 +249,10 @@ bool GSTree::SearchLoop::waits(STree_Node* node) {
 
 void GSTree::SearchLoop::visit(STree_Node* node) {
   if (node->level >= minlevel) report(node);
+  // A pattern's line is flushed by the report's sink, which writes it; this
+  // is the node's own point: what the search itself wrote goes out, block
+  // mode's clock is read and a held stop signal is acted on, also through
+  // long stretches of nodes that report nothing.
   flush_report();
   if (node->level > deepest_) deepest_ = node->level;
   if (++node_count_ % 1000 == 0) std::fputs(".", chatter_file());
