@@ -126,7 +126,10 @@ OptionReader seed(unsigned long long* setting) {
             char* end = nullptr;
             errno = 0;
             const unsigned long long n = std::strtoull(text, &end, 10);
-            if (end == text || *end != '\0' || errno != 0 || text[0] == '-')
+            // strtoull takes blanks and then a minus sign, and wraps what follows
+            // it: " -5" must not pass for 2^64 - 5.
+            const bool negative = text[std::strspn(text, " \t\n\v\f\r")] == '-';
+            if (end == text || *end != '\0' || errno != 0 || negative)
               fatal("%s takes a whole number from 0 to %llu, not \"%s\"", word, ULLONG_MAX, text);
             *setting = n;
           },

@@ -14,17 +14,23 @@
 
 namespace {
 
-// Parses `words` (program name added) into fresh settings; returns what went to standard error.
-std::string parse_quietly(std::vector<std::string> words, bool& marker_seen_early) {
+// Parses `words` (program name added) into fresh settings; says whether
+// the early readers see the -onestr among them.
+bool parse(std::vector<std::string> words) {
   words.insert(words.begin(), "morva");
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(&w[0]);
   const int argc = static_cast<int>(argv.size());
   set_default_settings();
   RunParams params;
-  testing::internal::CaptureStderr();
   parse_options(argc, argv.data(), params);
-  marker_seen_early = early_option_flag(argc, argv.data(), "-onestr");
+  return early_option_flag(argc, argv.data(), "-onestr");
+}
+
+// The same, returning what went to standard error.
+std::string parse_quietly(const std::vector<std::string>& words, bool& marker_seen_early) {
+  testing::internal::CaptureStderr();
+  marker_seen_early = parse(words);
   return testing::internal::GetCapturedStderr();
 }
 
@@ -81,6 +87,14 @@ TEST(OptionRows, RowsStoreIntoTheirOwnSettings) {
   EXPECT_STREQ(params.results.files[static_cast<std::size_t>(sink_index("-table"))], "-");
   EXPECT_TRUE(output_goes_to_stdout(argc, argv.data()));
   EXPECT_STREQ(early_option_value(argc, argv.data(), "-flush"), "block");
+}
+
+// A negative seed is refused however it is written, not wrapped to a huge one.
+TEST(OptionRowsDeathTest, NegativeSeedAfterBlanksIsRefused) {
+  bool seen = false;
+  EXPECT_EXIT(parse({"-seed", " -5"}), testing::ExitedWithCode(1),
+              "-seed takes a whole number from 0 to 18446744073709551615, not \" -5\"");
+  EXPECT_EQ(parse_quietly({"-seed", " 5", "-onestr"}, seen), "");
 }
 
 }  // namespace
