@@ -151,14 +151,15 @@ void warn_unused_ranking(int argc, char** argv, const ResultOptions& options) {
   for (const SinkKind& kind : sink_kinds())
     if (kind.option != nullptr && kind.named_when_unused) files.push_back(kind.option);
   const std::string names = word_list(files);
-  for (const char* word : {"-sort", "-top", "-distinct", "-fwer_distinct", "-fdr", "-alternative"})
-    if (early_option_flag(argc, argv, word))
-      warning("%s is ignored: it orders or filters only the rows of %s, and none is written", word,
+  const std::vector<OptionHelpRow> rows = option_help_rows();
+  for (const OptionHelpRow& row : rows)
+    if (row.use == OptionUse::RankedRows && early_option_flag(argc, argv, row.word))
+      warning("%s is ignored: it orders or filters only the rows of %s, and none is written", row.word,
               names.c_str());
-  for (const char* word : {"-fwer", "-wy"})
-    if (early_option_flag(argc, argv, word))
+  for (const OptionHelpRow& row : rows)
+    if (row.use == OptionUse::MarkedRows && early_option_flag(argc, argv, row.word))
       warning("%s marks only the rows of %s, and none is written; its rising support floor still "
-              "shortens the search", word, names.c_str());
+              "shortens the search", row.word, names.c_str());
 }
 
 // The threads the search may use: more than one only where each expansion
@@ -177,12 +178,12 @@ int search_threads(const RunParams& params) {
 
 int run(int argc, char** argv, RunObjects& objects) {
   // Answered before the banner, so that their output is theirs alone.
-  if (early_option_flag(argc, argv, "--version") || early_option_flag(argc, argv, "-version")) {
+  if (early_option_use(argc, argv, OptionUse::Version)) {
     print_version(stdout);
     finish_report();
     return 0;
   }
-  if (early_option_flag(argc, argv, "--help")) {
+  if (early_option_use(argc, argv, OptionUse::LongHelp)) {
     print_help(stdout);
     finish_report();
     return 0;

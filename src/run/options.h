@@ -21,12 +21,25 @@ struct RunParams {
   int threads = 1;                    // -threads
 };
 
+// What an option acts on: where it is answered, and when it is said to do nothing.
+enum class OptionUse {
+  Setting,     // a setting of the run, always in effect
+  Usage,       // -h: the usage text, then the end of the run
+  LongHelp,    // --help, answered before the banner
+  Version,     // --version and its older spellings, answered before the banner
+  ResultFile,  // names a result file: a row of the sink table
+  RankedRows,  // orders or filters only the rows of the result files
+  MarkedRows,  // marks the rows of the result files, and raises the search's support floor
+};
+
 // The value of the last occurrence of an option that takes one value, read
 // before the parse (the report's stream must be set up before the banner),
 // walking the words as parse_options does, without effects; null if absent.
 const char* early_option_value(int argc, char** argv, const char* word);
-// Whether an option without a value (--help, --version) is given, read the same way.
+// Whether an option is given, read the same way.
 bool early_option_flag(int argc, char** argv, const char* word);
+// Whether any option of this use is given (--version or -version), read the same way.
+bool early_option_use(int argc, char** argv, OptionUse use);
 
 // Whether the command line sends a result file (a row of the sink table) to
 // standard output ("-"), read before anything is printed so that nothing
@@ -52,9 +65,10 @@ struct OptionHelp {
 struct OptionHelpRow {
   const char* word;
   OptionHelp help;
+  OptionUse use;
 };
 
-// The option table in its order, read-only, as --help and the tests see it.
+// The option table in its order, read-only, as --help, the warnings and the tests see it.
 std::vector<OptionHelpRow> option_help_rows();
 
 void print_usage(std::FILE* stream);
