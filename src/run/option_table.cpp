@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "alphabet/stop_mask.h"
 #include "results/result_sink.h"
