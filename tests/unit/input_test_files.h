@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "input/input_string.h"
 
@@ -41,6 +44,21 @@ class ScratchDir {
 inline void reset_settings() {
   set_default_settings();
   verbose_level = 0;
+}
+
+// The input of one file of sequence lines over the letters ACGT, read
+// quietly (the reading's report and notes are captured and dropped).
+inline std::unique_ptr<input_string> quiet_acgt_input(const ScratchDir& dir, const std::string& lines) {
+  reset_settings();
+  std::string seqs = dir.write("seqs.txt", lines);
+  const std::string cf = dir.write("set.cf", "alphabet= ACGT\n");
+  std::vector<char*> files = {nullptr, &seqs[0], nullptr};
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  auto input = std::make_unique<input_string>(files.data(), cf.c_str(), 0);
+  testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
+  return input;
 }
 
 // The identifiers of sequences 0..n as strings.

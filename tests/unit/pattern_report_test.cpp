@@ -18,17 +18,7 @@ struct Joined {
   ScratchDir dir;
   std::unique_ptr<input_string> input;
 
-  explicit Joined(const std::string& lines) {
-    reset_settings();
-    std::string seqs = dir.write("seqs.txt", lines);
-    std::string cf = dir.write("set.cf", "alphabet= ACGT\n");
-    std::vector<char*> files = {nullptr, &seqs[0], nullptr};
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    input = std::make_unique<input_string>(files.data(), cf.c_str(), 0);
-    testing::internal::GetCapturedStderr();
-    testing::internal::GetCapturedStdout();
-  }
+  explicit Joined(const std::string& lines) : input(quiet_acgt_input(dir, lines)) {}
 
   ClassLookup lookup() const {
     ClassLookup l;

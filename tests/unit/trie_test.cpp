@@ -20,14 +20,9 @@ struct Trie {
   std::unique_ptr<input_string> input;
   std::unique_ptr<GSTree> tree;
 
-  explicit Trie(const std::string& lines) {
-    reset_settings();
-    std::string seqs = dir.write("seqs.txt", lines);
-    std::string cf = dir.write("set.cf", "alphabet= ACGT\n");
-    std::vector<char*> files = {nullptr, &seqs[0], nullptr};
+  explicit Trie(const std::string& lines) : input(quiet_acgt_input(dir, lines)) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    input = std::make_unique<input_string>(files.data(), cf.c_str(), 0);
     tree = std::make_unique<GSTree>(input.get());
     testing::internal::GetCapturedStderr();
     testing::internal::GetCapturedStdout();
